@@ -1,0 +1,47 @@
+// The narrow door through which the cores reach files. The Win32 layer
+// implements it for real; tests use an in-memory store that can fail on demand.
+#pragma once
+
+#include <string>
+
+enum class WriteError {
+    None,
+    AccessDenied,  // read-only folder or file, no permission
+    InUse,         // held open by another program
+    DiskFull,
+    Other,
+};
+
+struct WriteResult {
+    WriteError error = WriteError::None;
+    unsigned long systemCode = 0;  // the platform's own error number, 0 when none
+    bool ok() const { return error == WriteError::None; }
+};
+
+struct ReadResult {
+    bool ok = false;
+    std::string bytes;  // the whole file, as read
+};
+
+class FileStore {
+public:
+    virtual ~FileStore() = default;
+
+    // Reads the whole file; a missing file is created empty and never truncated.
+    virtual ReadResult ReadOrCreate(const std::string& path) = 0;
+
+    // Replaces the whole file in one step: new bytes go to a temporary file beside
+    // it, which then takes the target's place. When `readOnly` is set the target's
+    // read-only attribute is cleared before and set after. A failure leaves the old
+    // file whole.
+    virtual WriteResult Replace(const std::string& path, const std::string& bytes, bool readOnly) = 0;
+
+    // Whether something (file or folder) exists at the path.
+    virtual bool Exists(const std::string& path) = 0;
+};
+
+// Text ends at the first NUL byte, as every reader of the programs' files sees it.
+inline std::string UpToFirstNul(const std::string& bytes) {
+    const auto nul = bytes.find('\0');
+    return nul == std::string::npos ? bytes : bytes.substr(0, nul);
+}

@@ -1,0 +1,174 @@
+#include "launcher/letter_menu.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using launcher::BuildLetterMenu;
+using launcher::DumpMenu;
+using launcher::LoadRegistrationList;
+using launcher::MenuNode;
+
+MenuNode MenuOf(const std::string& file) {
+    const auto load = LoadRegistrationList(file);
+    EXPECT_EQ(load.outcome, launcher::LoadOutcome::Loaded);
+    return BuildLetterMenu(load.list);
+}
+
+std::size_t CountItems(const MenuNode& node) {
+    if (!node.isPopup) return 1;
+    std::size_t count = 0;
+    for (const MenuNode& child : node.children) count += CountItems(child);
+    return count;
+}
+
+const std::string kBuiltIns =
+    "  (&E)\n"
+    "    (&X)\n"
+    "      ファイル名を指定して実行(&E) [32817]\n"
+    "      終了(&I) [32813]\n"
+    "  (&H)\n"
+    "    (&E)\n"
+    "      ヘルプ(&L) [57667]\n";
+
+TEST(LetterMenuTemplate, HasTheFixedShape) {
+    const MenuNode root = launcher::MakeLetterMenuTemplate();
+    ASSERT_EQ(root.children.size(), 36u);
+    EXPECT_EQ(root.children[0].text, "(&A)");
+    EXPECT_EQ(root.children[25].text, "(&Z)");
+    EXPECT_EQ(root.children[26].text, "(&0)");
+    EXPECT_EQ(root.children[35].text, "(&9)");
+    for (const MenuNode& first : root.children) {
+        ASSERT_EQ(first.children.size(), 36u);
+        for (int j = 0; j < 36; ++j) {
+            const MenuNode& third = first.children[j];
+            EXPECT_TRUE(third.isPopup);
+            EXPECT_EQ(third.text, launcher::LetterCaption(j));
+            ASSERT_GE(third.children.size(), 1u);
+            EXPECT_EQ(third.children[0].text, "ID_DUMMY");
+            EXPECT_EQ(third.children[0].command, 32811);
+        }
+    }
+    EXPECT_EQ(root.children[4].children[23].children.size(), 3u);   // E X: run, exit
+    EXPECT_EQ(root.children[21].children[4].children[1].command, 32815);  // V E
+    EXPECT_EQ(root.children[0].children[0].children.size(), 1u);
+}
+
+TEST(LetterMenu, EmptyFileLeavesOnlyTheBuiltInPaths) {
+    EXPECT_EQ(DumpMenu(MenuOf("")),
+              "POPUP\n" + kBuiltIns +
+                  "  (&O)\n"
+                  "    (&P)\n"
+                  "      オプション(&T) [32814]\n"
+                  "  (&R)\n"
+                  "    (&E)\n"
+                  "      登録及び削除(&G) [32812]\n"
+                  "  (&V)\n"
+                  "    (&E)\n"
+                  "      バージョン情報(&R) [32815]\n");
+}
+
+TEST(LetterMenu, WorkedExampleIsPrunedExactly) {
+    const MenuNode menu = MenuOf(
+        "C:\\Windows\\calc.exe\r\n"
+        "C:\\Windows\\notepad.exe\r\n"
+        "C:\\Docs\\notes.txt\t\tnt\r\n"
+        "C:\\Tools\\x.exe\r\n");
+    EXPECT_EQ(DumpMenu(menu),
+              "POPUP\n"
+              "  (&C)\n"
+              "    (&A)\n"
+              "      calc.exe(&L) [32833]\n" +
+                  kBuiltIns +
+                  "  (&N)\n"
+                  "    (&O)\n"
+                  "      notepad.exe(&T) [32834]\n"
+                  "    notes.txt(&T) [32835]\n"
+                  "  (&O)\n"
+                  "    (&P)\n"
+                  "      オプション(&T) [32814]\n"
+                  "  (&R)\n"
+                  "    (&E)\n"
+                  "      登録及び削除(&G) [32812]\n"
+                  "  (&V)\n"
+                  "    (&E)\n"
+                  "      バージョン情報(&R) [32815]\n"
+                  "  x.exe(&X) [32836]\n");
+}
+
+TEST(LetterMenu, TwoCharacterKeysAloneLeaveNoSecondLevelPopups) {
+    const MenuNode menu = MenuOf("C:\\w\\q.exe\t\tab\r\nC:\\w\\k.exe\r\n");
+    const MenuNode& a = menu.children[0];
+    ASSERT_EQ(a.text, "(&A)");
+    ASSERT_EQ(a.children.size(), 1u);
+    EXPECT_EQ(a.children[0].text, "q.exe(&B)");
+    EXPECT_EQ(menu.children.back().text, "k.exe(&K)");
+}
+
+TEST(LetterMenu, TwoCharacterEntriesFollowTheRemainingPopups) {
+    const MenuNode menu = MenuOf("C:\\w\\q.exe\t\tab\r\nC:\\w\\abc.exe\r\nC:\\w\\a.exe\t\tA1\r\n");
+    EXPECT_EQ(DumpMenu(menu.children[0]),
+              "(&A)\n"
+              "  (&B)\n"
+              "    abc.exe(&C) [32834]\n"
+              "  q.exe(&B) [32833]\n"
+              "  a.exe(&1) [32835]\n");
+}
+
+TEST(LetterMenu, DigitsComeAfterLettersAtEveryLevel) {
+    const MenuNode menu = MenuOf(
+        "C:\\w\\z.exe\t\t9x1\r\n"
+        "C:\\w\\y.exe\t\t99a\r\n"
+        "C:\\w\\b.exe\t\tA9b\r\n"
+        "C:\\w\\c.exe\t\tAzb\r\n"
+        "C:\\w\\d.exe\t\t1\r\n"
+        "C:\\w\\e.exe\t\tQ\r\n");
+    const std::string dump = DumpMenu(menu);
+    EXPECT_LT(dump.find("\n  (&V)\n"), dump.find("\n  (&9)\n"));
+    const MenuNode& nine = menu.children[menu.children.size() - 3];
+    ASSERT_EQ(nine.text, "(&9)");
+    ASSERT_EQ(nine.children.size(), 2u);
+    EXPECT_EQ(nine.children[0].text, "(&X)");
+    EXPECT_EQ(nine.children[1].text, "(&9)");
+    const MenuNode& a = menu.children[0];
+    ASSERT_EQ(a.children.size(), 2u);
+    EXPECT_EQ(a.children[0].text, "(&Z)");
+    EXPECT_EQ(a.children[1].text, "(&9)");
+    // One-character entries at the root keep file order after the popups.
+    EXPECT_EQ(menu.children[menu.children.size() - 2].text, "d.exe(&1)");
+    EXPECT_EQ(menu.children.back().text, "e.exe(&Q)");
+}
+
+TEST(LetterMenu, EntriesUnderBuiltInPathsFollowTheBuiltInItems) {
+    const MenuNode menu = MenuOf("C:\\w\\excel.exe\r\nC:\\w\\Excel.exe\t/r\r\n");
+    const MenuNode& ex = menu.children[0].children[0];
+    ASSERT_EQ(menu.children[0].text, "(&E)");
+    ASSERT_EQ(ex.text, "(&X)");
+    ASSERT_EQ(ex.children.size(), 4u);
+    EXPECT_EQ(ex.children[2].text, "excel.exe(&C)");
+    EXPECT_EQ(ex.children[3].text, "Excel.exe(&C) - /r");
+    EXPECT_EQ(ex.children[3].command, 32834);
+}
+
+TEST(LetterMenu, UnfileableEntriesKeepTheirSlotButGetNoItem) {
+    const MenuNode menu = MenuOf("C:\\w\\.profile\r\nC:\\w\\メモ帳.exe\r\nC:\\w\\a_b.exe\r\nC:\\w\\[x].exe\r\nC:\\w\\ok.exe\r\n");
+    const std::string dump = DumpMenu(menu);
+    EXPECT_EQ(dump.find("profile"), std::string::npos);
+    EXPECT_EQ(dump.find("メモ帳"), std::string::npos);
+    EXPECT_EQ(dump.find("a_b"), std::string::npos);
+    EXPECT_EQ(dump.find("[x]"), std::string::npos);
+    EXPECT_NE(dump.find("ok.exe(&K) [32837]"), std::string::npos);
+}
+
+TEST(LetterMenu, ThousandEntriesAllGetItems) {
+    std::string file;
+    for (int i = 0; i < 1001; ++i) file += "C:\\d\\f" + std::to_string(i) + ".exe\r\n";
+    const MenuNode menu = MenuOf(file);
+    const MenuNode& f = menu.children[1];
+    ASSERT_EQ(f.text, "(&F)");
+    EXPECT_EQ(CountItems(f), 1000u);  // F0-F9 sit in F itself, the rest one level down
+    EXPECT_NE(DumpMenu(menu).find("f999.exe(&9) [33832]"), std::string::npos);
+    EXPECT_EQ(DumpMenu(menu).find("f1000.exe"), std::string::npos);
+}
+
+}  // namespace
