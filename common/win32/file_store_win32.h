@@ -1,0 +1,25 @@
+// FileStore over the Win32 file API. Paths are cp932 bytes (relative names are
+// taken from the current directory); each call converts them explicitly.
+#pragma once
+
+#include "common/file_store.h"
+
+namespace win32 {
+
+// The steps of a replacement, so that tests can make any one of them fail.
+enum class WriteStep { CreateTemporary, Write, Flush, Replace };
+
+class FileStoreWin32 : public FileStore {
+public:
+    ReadResult ReadOrCreate(const std::string& path) override;
+    WriteResult Replace(const std::string& path, const std::string& bytes, bool readOnly) override;
+    bool Exists(const std::string& path) override;
+
+protected:
+    // Seam for fault injection: returns the error to pretend at this step, or 0.
+    virtual unsigned long InjectedFailure(WriteStep) { return 0; }
+};
+
+WriteError ClassifyWriteError(unsigned long systemCode);
+
+}  // namespace win32
