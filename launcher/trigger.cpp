@@ -1,0 +1,61 @@
+#include "launcher/trigger.h"
+
+#include <climits>
+
+namespace launcher {
+
+int TimeStamp(long long secondsSinceEpoch, int milliseconds) {
+    const long long seconds = ((secondsSinceEpoch % 1000) + 1000) % 1000;
+    return static_cast<int>(seconds * 1000 + milliseconds);
+}
+
+long long LongestGap(int speed) {
+    return 8LL * speed + 120;
+}
+
+KeyPressTrigger::KeyPressTrigger(HookControl& hook) : hook_(hook) {}
+
+bool KeyPressTrigger::OnKeyNotification(int stamp, int countIndex, int speed) {
+    currentTime_ = stamp;
+    if (lastPressTime_ >= currentTime_) currentTime_ += kStampModulus;  // the stamp has wrapped
+
+    switch (triggerState_) {
+        case 0: {
+            const long long gap = static_cast<long long>(currentTime_) - lastPressTime_;
+            if (sequenceBroken_ || gap > LongestGap(speed)) {
+                StartSequence(stamp);
+                return false;
+            }
+            if (pressCount_ < INT_MAX) ++pressCount_;
+            if (pressCount_ >= static_cast<long long>(countIndex) + 2) {
+                triggerState_ = 2;  // the hook stays on key-downs
+                return true;
+            }
+            triggerState_ = 1;
+            hook_.SetAction(1);
+            lastPressTime_ = stamp;
+            return false;
+        }
+        case 1:
+            triggerState_ = 0;
+            hook_.SetAction(0);
+            return false;
+        default:
+            StartSequence(stamp);
+            return false;
+    }
+}
+
+void KeyPressTrigger::OnOtherKey() {
+    sequenceBroken_ = true;
+}
+
+void KeyPressTrigger::StartSequence(int stamp) {
+    triggerState_ = 1;
+    hook_.SetAction(1);
+    lastPressTime_ = stamp;
+    pressCount_ = 1;
+    sequenceBroken_ = false;
+}
+
+}  // namespace launcher
