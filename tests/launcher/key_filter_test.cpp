@@ -1,0 +1,166 @@
+#include "vantoke/key_filter.h"
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using vantoke::FilterKeyEvent;
+using vantoke::KeyEvent;
+using vantoke::KeyNotice;
+namespace vk = vantoke::vk;
+
+constexpr unsigned kKeyA = 0x41;
+constexpr unsigned kLeftControlScan = 0x1D;
+
+KeyEvent Down(unsigned key, unsigned scanCode = 0, bool extended = false) {
+    return KeyEvent{key, scanCode, extended, false, 0};
+}
+KeyEvent Up(unsigned key, unsigned scanCode = 0, bool extended = false) {
+    return KeyEvent{key, scanCode, extended, true, 0};
+}
+
+// Feeds events through one filter state, as the hook thread does.
+struct Hook {
+    unsigned watchedKey = vantoke::kDefaultWatchedKey;
+    unsigned action = 0;
+    vantoke::WatchedKeyState state;
+
+    KeyNotice Feed(const KeyEvent& event) { return FilterKeyEvent(event, watchedKey, action, state); }
+    int CountWatched(const std::vector<KeyEvent>& events) {
+        int count = 0;
+        for (const auto& event : events) count += Feed(event) == KeyNotice::WatchedKey;
+        return count;
+    }
+};
+
+TEST(KeyFilter, CtrlIsWatchedBeforeAnySetKey) {
+    Hook hook;
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl, kLeftControlScan)), KeyNotice::WatchedKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl, kLeftControlScan)), KeyNotice::None);
+}
+
+TEST(KeyFilter, ActionSelectsTheTransition) {
+    Hook hook;
+    hook.action = 1;
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::WatchedKey);
+    hook.action = 0;  // taken for the very next event
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
+    hook.action = 1;
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilter, AutoRepeatWhileHeldIsNotATransition) {
+    Hook hook;
+    EXPECT_EQ(hook.CountWatched({Down(vk::kLeftControl), Down(vk::kLeftControl), Down(vk::kLeftControl),
+                                 Up(vk::kLeftControl), Down(vk::kLeftControl)}),
+              2);
+    hook.action = 1;
+    EXPECT_EQ(hook.CountWatched({Down(vk::kLeftControl), Up(vk::kLeftControl), Up(vk::kLeftControl)}), 1);
+}
+
+TEST(KeyFilter, LeftRightAndGenericKeysCountAsOneKey) {
+    struct Case {
+        unsigned watched, left, right, generic;
+    };
+    for (const Case& c : {Case{vk::kControl, vk::kLeftControl, vk::kRightControl, vk::kControl},
+                          Case{vk::kMenu, vk::kLeftMenu, vk::kRightMenu, vk::kMenu},
+                          Case{vk::kShift, vk::kLeftShift, vk::kRightShift, vk::kShift}}) {
+        Hook hook;
+        hook.watchedKey = c.watched;
+        EXPECT_EQ(hook.CountWatched({Down(c.right), Up(c.right), Down(c.generic), Up(c.generic)}), 2) << c.watched;
+        // Both sides held: one press down, one release up.
+        EXPECT_EQ(hook.CountWatched({Down(c.left), Down(c.right), Up(c.left), Down(c.left), Up(c.right),
+                                     Up(c.left)}),
+                  1)
+            << c.watched;
+        hook.action = 1;
+        EXPECT_EQ(hook.CountWatched({Down(c.left), Down(c.right), Up(c.right), Up(c.left)}), 1) << c.watched;
+    }
+}
+
+TEST(KeyFilter, GenericKeysTakeTheirSideFromTheEvent) {
+    Hook hook;
+    hook.action = 1;
+    // Left Ctrl down, then a generic Ctrl released with the extended flag: the
+    // right side, so the left one is still down.
+    EXPECT_EQ(hook.CountWatched({Down(vk::kLeftControl), Up(vk::kControl, 0x1D, true)}), 0);
+    EXPECT_EQ(hook.Feed(Up(vk::kControl, 0x1D, false)), KeyNotice::WatchedKey);
+
+    hook.watchedKey = vk::kShift;
+    EXPECT_EQ(hook.CountWatched({Down(vk::kRightShift), Up(vk::kShift, 0x2A)}), 0);
+    EXPECT_EQ(hook.Feed(Up(vk::kShift, vantoke::kRightShiftScanCode)), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilter, OtherKeysAreReportedOnEveryKeyDownOnly) {
+    Hook hook;
+    EXPECT_EQ(hook.Feed(Down(kKeyA)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Down(kKeyA)), KeyNotice::OtherKey);  // auto-repeat of a letter too
+    EXPECT_EQ(hook.Feed(Up(kKeyA)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::OtherKey);  // another modifier
+    EXPECT_EQ(hook.Feed(Down(vk::kRightMenu)), KeyNotice::OtherKey);
+}
+
+TEST(KeyFilter, ChordDoesNotDisturbTheWatchedKeyState) {
+    Hook hook;
+    hook.action = 1;
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Down(kKeyA)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(kKeyA)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilter, AltGrControlIsNoKeyAtAll) {
+    Hook hook;
+    // AltGr: the system's left Ctrl (scan code 0x21D), then right Alt.
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl, vantoke::kAltGrControlScanCode)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Down(vk::kRightMenu, 0x38, true)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Down(kKeyA)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl, vantoke::kAltGrControlScanCode)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kRightMenu, 0x38, true)), KeyNotice::None);
+    EXPECT_EQ(hook.state.sidesDown, 0u);
+    // The real left Ctrl still counts, also as generic Ctrl with the AltGr scan code refused.
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl, kLeftControlScan)), KeyNotice::WatchedKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kControl, vantoke::kAltGrControlScanCode)), KeyNotice::None);
+    EXPECT_NE(hook.state.sidesDown, 0u);
+
+    // Watching Alt, AltGr is a press of Alt, and its Ctrl is no other key.
+    Hook alt;
+    alt.watchedKey = vk::kMenu;
+    EXPECT_EQ(alt.Feed(Down(vk::kLeftControl, vantoke::kAltGrControlScanCode)), KeyNotice::None);
+    EXPECT_EQ(alt.Feed(Down(vk::kRightMenu, 0x38, true)), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilter, OwnInputIsIgnored) {
+    Hook hook;
+    KeyEvent own = Down(vk::kLeftControl);
+    own.extraInfo = vantoke::kOwnInputMarker;
+    EXPECT_EQ(hook.Feed(own), KeyNotice::None);
+    own.virtualKey = kKeyA;
+    EXPECT_EQ(hook.Feed(own), KeyNotice::None);
+    EXPECT_EQ(hook.state.sidesDown, 0u);
+    KeyEvent foreign = Down(vk::kLeftControl);
+    foreign.extraInfo = 12345;  // another program's tag: a real press
+    EXPECT_EQ(hook.Feed(foreign), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilter, ChangingTheWatchedKeyStartsFromKeyUp) {
+    Hook hook;
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
+    hook.watchedKey = vk::kShift;  // Ctrl still held
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::WatchedKey);
+    hook.watchedKey = vk::kControl;  // back to Ctrl while it is down: its next down counts
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilter, AnyOtherWatchedKeyIsItsOwnOnlySide) {
+    Hook hook;
+    hook.watchedKey = kKeyA;
+    EXPECT_EQ(hook.CountWatched({Down(kKeyA), Down(kKeyA), Up(kKeyA)}), 1);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+}
+
+}  // namespace
