@@ -1,0 +1,16 @@
+// Bringing the launcher to the front from a keyboard-hook notification.
+#pragma once
+
+#include <windows.h>
+
+namespace tobi {
+
+// Makes `window` the foreground window so that the keyboard goes to it, also
+// while another program is in front: the system refuses SetForegroundWindow to
+// a process that did not receive the last input, and a keyboard hook does not
+// count. When the plain call is refused, the call is repeated with this
+// thread's input attached to the foreground thread's for its duration.
+// Returns whether `window` is the foreground window afterwards.
+bool TakeForeground(HWND window);
+
+}  // namespace tobi

@@ -1,0 +1,269 @@
+#include "launcher/win32/launcher_window.h"
+
+#include <shellapi.h>
+
+#include "common/cp932.h"
+#include "common/win32/file_store_win32.h"
+#include "common/win32/shell.h"
+#include "common/win32/text.h"
+#include "launcher/letter_menu.h"
+#include "launcher/win32/about_dialog.h"
+#include "launcher/win32/foreground.h"
+#include "launcher/win32/menu_builder.h"
+#include "launcher/win32/options_dialog.h"
+#include "launcher/win32/resource_ids.h"
+#include "launcher/win32/run_file_dialog.h"
+
+namespace tobi {
+namespace {
+
+constexpr UINT kTrayIconId = 100;
+constexpr UINT kTrayMessage = 0x526;
+const char* const kOptionsFile = "opt.x";
+const char* const kRegistrationFile = "cr.x";
+
+// Milliseconds between 1601-01-01 (the FILETIME origin) and 1970-01-01.
+constexpr long long kFileTimeToEpochMs = 11644473600000LL;
+
+// The trigger's time stamp from the wall clock.
+int WallClockStamp() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    const long long sinceEpochMs = static_cast<long long>(ticks.QuadPart / 10000) - kFileTimeToEpochMs;
+    long long seconds = sinceEpochMs / 1000;
+    long long milliseconds = sinceEpochMs % 1000;
+    if (milliseconds < 0) {  // a clock set before 1970
+        milliseconds += 1000;
+        seconds -= 1;
+    }
+    return launcher::TimeStamp(seconds, static_cast<int>(milliseconds));
+}
+
+win32::UniqueIcon LoadAppIcon(int width, int height) {
+    return win32::UniqueIcon(static_cast<HICON>(
+        LoadImageW(win32::ResourceModule(), MAKEINTRESOURCEW(IDI_TOBI), IMAGE_ICON, width, height, 0)));
+}
+
+}  // namespace
+
+LauncherWindow::LauncherWindow()
+    : Dialog(IDD_LAUNCHER),
+      trigger_(*this),
+      icon_(LoadAppIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON))),
+      smallIcon_(LoadAppIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))),
+      taskbarCreatedMessage_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+LauncherWindow::~LauncherWindow() = default;
+
+BOOL LauncherWindow::OnInitDialog() {
+    win32::AppendSystemMenuItem(hwnd(), IDM_ABOUT_SYSTEM, win32::LoadStringResource(IDS_ABOUT_SYSTEM_ITEM));
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+
+    startupFolder_ = win32::CurrentDirectory();
+    win32::ChangeDirectory(startupFolder_);
+    win32::FileStoreWin32 store;
+    options_ = launcher::ReadOptions(store, kOptionsFile);
+    if (!LoadRegistrationList()) {
+        ShowFatalError();
+        return TRUE;
+    }
+    BuildLetterMenu();
+    MoveToTopLeft();
+    UpdateTrayIcon(TrayOperation::Add);
+
+    hook_.SetTarget(hwnd());
+    hook_.SetAction(0);
+    if (const auto code = launcher::HookKeyCode(options_.keyIndex)) hook_.SetKey(*code);
+    hook_.Start();  // without a hook the launcher runs on without a trigger
+
+    ShowLetterMenu();
+    return TRUE;
+}
+
+bool LauncherWindow::LoadRegistrationList() {
+    win32::ChangeDirectory(startupFolder_);
+    win32::FileStoreWin32 store;
+    const ReadResult read = store.ReadOrCreate(kRegistrationFile);
+    // An unreadable cr.x reads as an empty one: the built-in items still work.
+    launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok ? read.bytes : std::string());
+    if (load.outcome == launcher::LoadOutcome::Fatal) return false;
+    registrations_ = std::move(load.list);
+    return true;
+}
+
+void LauncherWindow::BuildLetterMenu() {
+    letterMenu_ = CreatePopupMenuFromTree(launcher::BuildLetterMenu(registrations_));
+}
+
+void LauncherWindow::ShowFatalError() {
+    MessageBoxW(hwnd(), L"予期しないエラーが発生しました。\nプログラムを終了します。\n", L"警告",
+                MB_OK | MB_ICONEXCLAMATION);
+    EndDialog(IDOK);
+}
+
+void LauncherWindow::MoveToTopLeft() const {
+    RECT window;
+    GetWindowRect(hwnd(), &window);
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    if (!GetWindowPlacement(hwnd(), &placement)) return;
+    placement.rcNormalPosition.left -= window.left;
+    placement.rcNormalPosition.right -= window.left;
+    placement.rcNormalPosition.top -= window.top;
+    placement.rcNormalPosition.bottom -= window.top;
+    SetWindowPlacement(hwnd(), &placement);
+}
+
+void LauncherWindow::UpdateTrayIcon(TrayOperation operation) {
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = hwnd();
+    data.uID = kTrayIconId;
+    if (operation == TrayOperation::Delete) {
+        if (trayIconAdded_) Shell_NotifyIconW(NIM_DELETE, &data);
+        trayIconAdded_ = false;
+        return;
+    }
+    // The icon goes with every add, so that a re-created taskbar gets it too;
+    // the tip stays empty.
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kTrayMessage;
+    data.hIcon = icon_.get();
+    trayIconAdded_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE || trayIconAdded_;
+}
+
+void LauncherWindow::SetAction(unsigned action) { hook_.SetAction(action); }
+
+void LauncherWindow::SetKey(unsigned virtualKey) { hook_.SetKey(virtualKey); }
+
+void LauncherWindow::OnKeyNotification() {
+    if (trigger_.OnKeyNotification(WallClockStamp(), options_.countIndex, options_.speed)) SummonLetterMenu();
+}
+
+void LauncherWindow::SummonLetterMenu() {
+    ShowWindow(hwnd(), SW_SHOW);
+    SetActiveWindow(hwnd());
+    TakeForeground(hwnd());
+    ShowLetterMenu();
+}
+
+void LauncherWindow::ShowLetterMenu() {
+    // One menu at a time: taps while the menu is open do not open another.
+    if (letterMenuOpen_ || !letterMenu_) return;
+    RECT window;
+    GetWindowRect(hwnd(), &window);
+    TakeForeground(hwnd());
+    letterMenuOpen_ = true;
+    TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom, 0,
+                   hwnd(), nullptr);
+    letterMenuOpen_ = false;
+    // Lets the menu close when the user clicks elsewhere next time.
+    PostMessageW(hwnd(), WM_NULL, 0, 0);
+}
+
+void LauncherWindow::ShowTrayMenu() {
+    win32::UniqueMenu menu(LoadMenuW(win32::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu.get(), 0);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(hwnd());
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
+    PostMessageW(hwnd(), WM_NULL, 0, 0);
+}
+
+void LauncherWindow::LaunchSlot(int slot) {
+    if (slot < launcher::kFirstEntrySlot || slot >= registrations_.slotEnd) return;
+    const launcher::Slot& entry = registrations_.slots[static_cast<std::size_t>(slot)];
+    const std::size_t backslash = cp932::FindLastBackslash(entry.path);
+    if (backslash != std::string::npos) win32::ChangeDirectory(win32::WideFromCp932(entry.path.substr(0, backslash)));
+    // The entry inherits its own folder as working directory; the shell's
+    // answer is not examined.
+    win32::OpenWithShell(hwnd(), win32::WideFromCp932(entry.path), win32::WideFromCp932(entry.option));
+    win32::ChangeDirectory(startupFolder_);
+    ShowWindow(hwnd(), SW_HIDE);
+}
+
+void LauncherWindow::StartRegistrar() {
+    win32::ChangeDirectory(startupFolder_);
+    win32::OpenWithShell(hwnd(), L"Parvane.exe", L"");
+    EndDialog(IDOK);  // the registrar's new list is read at the next start
+}
+
+void LauncherWindow::OpenHelpPage() {
+    win32::ChangeDirectory(startupFolder_);
+    win32::OpenWithShell(hwnd(), L"help.html", L"");
+}
+
+void LauncherWindow::ShowAboutDialog() {
+    AboutDialog about;
+    about.RunModal(hwnd());
+}
+
+void LauncherWindow::OnOptionsCommand() {
+    win32::ChangeDirectory(startupFolder_);
+    win32::FileStoreWin32 store;
+    tobi::RunOptionsCommand(options_, *this, store, kOptionsFile,
+                            [this](OptionsDialog& dialog) { return dialog.RunModal(hwnd()); });
+}
+
+void LauncherWindow::OnRunFileCommand() {
+    const bool confirmed = tobi::RunRunFileCommand(
+        [this](RunFileDialog& dialog) { return dialog.RunModal(hwnd()); },
+        [this](const std::wstring& file, const std::wstring& parameters) {
+            win32::OpenWithShell(hwnd(), file, parameters);
+        });
+    if (confirmed) ShowWindow(hwnd(), SW_HIDE);
+}
+
+bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
+    if (id >= launcher::commands::kFirstEntry && id <= launcher::commands::kLastEntry) {
+        LaunchSlot(id - launcher::kSlotCommandBase);
+        return true;
+    }
+    switch (id) {
+        case ID_REGISTER: StartRegistrar(); return true;
+        case ID_EXIT: EndDialog(IDOK); return true;
+        case ID_OPTIONS: OnOptionsCommand(); return true;
+        case ID_VERSION: ShowAboutDialog(); return true;
+        // The letter menu's help item opens the same page as the tray's.
+        case ID_HELP_PAGE:
+        case launcher::commands::kHelpContents: OpenHelpPage(); return true;
+        case ID_RUN_FILE: OnRunFileCommand(); return true;
+        case IDC_SHOW_LETTER_MENU: ShowLetterMenu(); return true;
+        default: return Dialog::OnCommand(id, notification, control);
+    }
+}
+
+void LauncherWindow::OnCancel() { ShowWindow(hwnd(), SW_HIDE); }
+
+bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    result = 0;
+    switch (message) {
+        case WM_HSCROLL: OnKeyNotification(); return true;
+        case kOtherKeyMessage: trigger_.OnOtherKey(); return true;
+        case kTrayMessage:
+            if (wParam == kTrayIconId && LOWORD(lParam) == WM_RBUTTONUP) PostMessageW(hwnd(), WM_RBUTTONUP, 0, 0);
+            return true;
+        case WM_RBUTTONUP: ShowTrayMenu(); return true;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) != IDM_ABOUT_SYSTEM) return false;
+            ShowAboutDialog();
+            return true;
+        case WM_PAINT: return win32::PaintMinimizedIcon(hwnd(), icon_.get());
+        case WM_QUERYDRAGICON: result = reinterpret_cast<INT_PTR>(icon_.get()); return true;
+        case WM_DESTROY: UpdateTrayIcon(TrayOperation::Delete); return false;
+        default: break;
+    }
+    if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
+        UpdateTrayIcon(TrayOperation::Add);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace tobi

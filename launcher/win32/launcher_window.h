@@ -1,0 +1,73 @@
+// The launcher's main window: the small "Tobi" window at the top-left corner
+// that owns the tray icon, the keyboard hook, the letter menu and the options,
+// and receives every command of both menus. It runs modally for the whole life
+// of the program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/win32/dialog.h"
+#include "common/win32/handles.h"
+#include "launcher/options_file.h"
+#include "launcher/registration_list.h"
+#include "launcher/trigger.h"
+#include "launcher/win32/key_hook.h"
+#include "vantoke/mouse_hook.h"
+
+namespace tobi {
+
+class LauncherWindow : public win32::Dialog, public launcher::HookControl, public KeyHook {
+public:
+    LauncherWindow();
+    ~LauncherWindow() override;
+
+    // Starts the entry of a slot (20-1019) from its own folder with its option,
+    // then hides the window.
+    void LaunchSlot(int slot);
+    // Opens the letter menu below the window's bottom-left corner; returns when
+    // it closes (the chosen command arrives afterwards).
+    void ShowLetterMenu();
+    // The unexpected-error box; the program ends when it is closed.
+    void ShowFatalError();
+
+    // The hook, as the trigger and the options command drive it.
+    void SetAction(unsigned action) override;
+    void SetKey(unsigned virtualKey) override;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD notification, HWND control) override;
+    void OnCancel() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+private:
+    enum class TrayOperation { Add, Delete };
+    void UpdateTrayIcon(TrayOperation operation);
+    void MoveToTopLeft() const;
+    bool LoadRegistrationList();
+    void BuildLetterMenu();
+    void OnKeyNotification();
+    void SummonLetterMenu();
+    void ShowTrayMenu();
+    void OpenHelpPage();
+    void StartRegistrar();
+    void ShowAboutDialog();
+    void OnOptionsCommand();
+    void OnRunFileCommand();
+
+    win32::UniqueMenu letterMenu_;
+    launcher::KeyPressTrigger trigger_;
+    launcher::RegistrationList registrations_;  // the slot table, with slotEnd
+    std::wstring startupFolder_;
+    launcher::Options options_;
+    win32::UniqueIcon icon_;       // 32 x 32, resource 128
+    win32::UniqueIcon smallIcon_;  // the same picture at the small-icon size
+    CMouseHook hook_;
+    UINT taskbarCreatedMessage_ = 0;
+    bool trayIconAdded_ = false;
+    bool letterMenuOpen_ = false;
+};
+
+}  // namespace tobi

@@ -1,0 +1,128 @@
+#include "launcher/win32/menu_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/win32/text.h"
+#include "launcher/letter_menu.h"
+
+namespace {
+
+using launcher::MenuNode;
+
+MenuNode TreeOf(const std::string& crx) {
+    const auto load = launcher::LoadRegistrationList(crx);
+    EXPECT_EQ(load.outcome, launcher::LoadOutcome::Loaded);
+    return launcher::BuildLetterMenu(load.list);
+}
+
+std::wstring ItemText(HMENU menu, int position) {
+    const int length = GetMenuStringW(menu, static_cast<UINT>(position), nullptr, 0, MF_BYPOSITION);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetMenuStringW(menu, static_cast<UINT>(position), text.data(), length + 1, MF_BYPOSITION);
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+// The real menu written out like launcher::DumpMenu writes the tree, with the
+// texts read back from the system and converted to cp932.
+void DumpRealMenu(HMENU menu, int depth, std::string& out) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        out.append(static_cast<std::size_t>(depth) * 2, ' ');
+        const auto text = win32::Cp932FromWide(ItemText(menu, i));
+        EXPECT_TRUE(text.lossless);
+        out += text.bytes;
+        HMENU submenu = GetSubMenu(menu, i);
+        if (submenu == nullptr) out += " [" + std::to_string(GetMenuItemID(menu, i)) + "]";
+        out += '\n';
+        if (submenu != nullptr) DumpRealMenu(submenu, depth + 1, out);
+    }
+}
+
+std::string Dump(HMENU root) {
+    std::string out = "POPUP\n";
+    DumpRealMenu(root, 1, out);
+    return out;
+}
+
+const std::string kWorkedExample =
+    "C:\\Windows\\calc.exe\r\n"
+    "C:\\Windows\\notepad.exe\r\n"
+    "C:\\Docs\\notes.txt\t\tnt\r\n"
+    "C:\\Tools\\x.exe\r\n";
+
+TEST(LetterMenuWalk, WorkedExampleGivesTheDescribedMenu) {
+    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(TreeOf(kWorkedExample));
+    ASSERT_TRUE(menu);
+    HMENU root = menu.get();
+
+    ASSERT_EQ(GetMenuItemCount(root), 8);
+    const wchar_t* const popups[] = {L"(&C)", L"(&E)", L"(&H)", L"(&N)", L"(&O)", L"(&R)", L"(&V)"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(ItemText(root, i), popups[i]);
+        EXPECT_NE(GetSubMenu(root, i), nullptr) << i;
+    }
+    EXPECT_EQ(ItemText(root, 7), L"x.exe(&X)");
+    EXPECT_EQ(GetSubMenu(root, 7), nullptr);
+    EXPECT_EQ(GetMenuItemID(root, 7), 32836u);
+
+    HMENU c = GetSubMenu(root, 0);
+    ASSERT_EQ(GetMenuItemCount(c), 1);
+    EXPECT_EQ(ItemText(c, 0), L"(&A)");
+    HMENU ca = GetSubMenu(c, 0);
+    ASSERT_EQ(GetMenuItemCount(ca), 1);
+    EXPECT_EQ(ItemText(ca, 0), L"calc.exe(&L)");
+    EXPECT_EQ(GetMenuItemID(ca, 0), 32833u);
+
+    HMENU n = GetSubMenu(root, 3);
+    ASSERT_EQ(GetMenuItemCount(n), 2);
+    EXPECT_EQ(ItemText(n, 0), L"(&O)");
+    EXPECT_EQ(ItemText(GetSubMenu(n, 0), 0), L"notepad.exe(&T)");
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(n, 0), 0), 32834u);
+    EXPECT_EQ(ItemText(n, 1), L"notes.txt(&T)");
+    EXPECT_EQ(GetMenuItemID(n, 1), 32835u);
+
+    HMENU ex = GetSubMenu(GetSubMenu(root, 1), 0);
+    ASSERT_EQ(GetMenuItemCount(ex), 2);
+    EXPECT_EQ(ItemText(ex, 0), L"ファイル名を指定して実行(&E)");
+    EXPECT_EQ(GetMenuItemID(ex, 0), 32817u);
+    EXPECT_EQ(ItemText(ex, 1), L"終了(&I)");
+    EXPECT_EQ(GetMenuItemID(ex, 1), 32813u);
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(GetSubMenu(root, 2), 0), 0), 57667u);  // H E: help
+    EXPECT_EQ(ItemText(GetSubMenu(GetSubMenu(root, 4), 0), 0), L"オプション(&T)");
+    EXPECT_EQ(ItemText(GetSubMenu(GetSubMenu(root, 5), 0), 0), L"登録及び削除(&G)");
+    EXPECT_EQ(ItemText(GetSubMenu(GetSubMenu(root, 6), 0), 0), L"バージョン情報(&R)");
+}
+
+TEST(LetterMenuWalk, RealMenuMirrorsTheTreeForAFullList) {
+    // 1000 entries spread over many letter pairs, with options, double-byte
+    // file names (表 has the trail byte 0x5C) and one- and two-character keys.
+    std::string crx;
+    for (int i = 0; i < 1000; ++i) {
+        const char first = static_cast<char>('A' + i % 26);
+        const char second = static_cast<char>(i % 3 == 0 ? '0' + i % 10 : 'A' + (i / 26) % 26);
+        std::string name = std::string(1, first) + second + "X" + std::to_string(i);
+        if (i % 97 == 0) name = std::string(1, first);
+        if (i % 89 == 0) name = std::string(1, first) + second;
+        crx += "C:\\表\\" + std::string(i % 5 == 0 ? "表" : "") + "f" + std::to_string(i) + ".exe";
+        crx += i % 2 ? "\t-o " + std::to_string(i) + "\t" + name : "\t\t" + name;
+        crx += "\r\n";
+    }
+    const MenuNode tree = TreeOf(crx);
+    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(tree);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(Dump(menu.get()), launcher::DumpMenu(tree));
+}
+
+TEST(LetterMenuWalk, EmptyListGivesTheFiveBuiltInLetters) {
+    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(TreeOf(""));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(GetMenuItemCount(menu.get()), 5);
+    std::wstring letters;
+    for (int i = 0; i < 5; ++i) letters += ItemText(menu.get(), i).substr(2, 1);
+    EXPECT_EQ(letters, L"EHORV");
+}
+
+}  // namespace
