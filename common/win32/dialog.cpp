@@ -89,6 +89,15 @@ INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         default: break;
     }
     if (OnMessage(message, wParam, lParam, result)) {
+        // These few messages take the dialog procedure's own return value.
+        switch (message) {
+            case WM_QUERYDRAGICON:
+            case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+            case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
+            case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM:
+                return result;
+            default: break;
+        }
         SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
         return TRUE;
     }
