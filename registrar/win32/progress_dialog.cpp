@@ -1,0 +1,70 @@
+#include "registrar/win32/progress_dialog.h"
+
+#include <commctrl.h>
+
+#include "common/win32/handles.h"
+#include "common/win32/text.h"
+#include "registrar/win32/resource_ids.h"
+
+namespace registrar {
+namespace {
+
+constexpr UINT_PTR kJobTimer = 1;
+
+// Replacing a file that another program holds open fails with "access denied",
+// as a read-only one does; a plain open with every sharing allowed tells them apart.
+bool HeldOpenElsewhere(const std::string& path) {
+    win32::UniqueKernelHandle file(CreateFileW(win32::WideFromCp932(path).c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+}  // namespace
+
+ProgressDialog::ProgressDialog(FileStore& store) : win32::Dialog(IDD_PROGRESS), store_(store) {}
+
+BOOL ProgressDialog::OnInitDialog() {
+    SendMessageW(Item(IDC_PROGRESS_BAR), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    doneFlag = false;
+    tickCount = 0;
+    // The first tick only lets the dialog appear; the second does the job.
+    SetTimer(hwnd(), kJobTimer, 1, nullptr);
+    return TRUE;
+}
+
+bool ProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+    if (message != WM_TIMER || wParam != kJobTimer) return false;
+    ++tickCount;
+    if (tickCount == 2) RunJob();
+    if (doneFlag) {
+        KillTimer(hwnd(), kJobTimer);
+        win32::Dialog::EndDialog(IDOK);
+    }
+    result = 0;
+    return true;
+}
+
+void ProgressDialog::RunJob() {
+    ordered = OrderEntries(
+        entries, [this](const std::string& path) { return store_.Exists(path); },
+        [this](int percent) { ShowProgress(percent); });
+    writeResult = WriteRegistrationFile(store_, registrationFilePath, ordered.entries);
+    if (writeResult.error == WriteError::AccessDenied && HeldOpenElsewhere(registrationFilePath)) {
+        writeResult.error = WriteError::InUse;
+    }
+    // Done either way: a failed write must not keep the dialog waiting.
+    doneFlag = true;
+}
+
+void ProgressDialog::ShowProgress(int percent) {
+    // Only changes are drawn: the job runs inside one message, so the bar is
+    // repainted by hand, and at most a few hundred times per commit.
+    if (percent == shownPercent_) return;
+    shownPercent_ = percent;
+    HWND bar = Item(IDC_PROGRESS_BAR);
+    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    UpdateWindow(bar);
+}
+
+}  // namespace registrar

@@ -1,0 +1,279 @@
+#include "registrar/win32/register_dialog.h"
+
+#include <shellapi.h>
+
+#include <optional>
+
+#include "common/win32/shell.h"
+#include "common/win32/text.h"
+#include "registrar/registration_names.h"
+#include "registrar/win32/list_box.h"
+#include "registrar/win32/name_check_dialog.h"
+#include "registrar/win32/progress_dialog.h"
+#include "registrar/win32/registrar_about_dialog.h"
+#include "registrar/win32/report_dialog.h"
+#include "registrar/win32/resource_ids.h"
+#include "registrar/win32/settings_dialog.h"
+
+namespace registrar {
+namespace {
+
+const wchar_t kWarningTitle[] = L"警告";
+const wchar_t kStartLauncherQuestion[] = L"Tobi.exeを起動しますか ？";
+const wchar_t kRefusedMessage[] = L"以下のファイルは、登録名にエラーがあったためその登録が実行されませんでした。";
+const wchar_t kMissingMessage[] = L"以下のファイルは、存在が確認できなかったためその登録が実行されませんでした。";
+
+HICON LoadProgramIcon(int metricX, int metricY) {
+    return static_cast<HICON>(LoadImageW(win32::ResourceModule(), MAKEINTRESOURCEW(IDI_PARVANE), IMAGE_ICON,
+                                         GetSystemMetrics(metricX), GetSystemMetrics(metricY), 0));
+}
+
+// The dropped item's full path, whatever its length.
+std::wstring DroppedPath(HDROP drop, UINT index) {
+    const UINT length = DragQueryFileW(drop, index, nullptr, 0);
+    if (length == 0) return std::wstring();
+    std::wstring path(static_cast<std::size_t>(length) + 1, L'\0');
+    const UINT copied = DragQueryFileW(drop, index, path.data(), length + 1);
+    path.resize(copied);
+    return path;
+}
+
+}  // namespace
+
+std::wstring WriteFailureMessage(const WriteResult& result) {
+    std::wstring reason;
+    switch (result.error) {
+        case WriteError::AccessDenied:
+            reason = L"cr.x またはそのフォルダーが読み取り専用か、書き込む権限がありません。";
+            break;
+        case WriteError::InUse:
+            reason = L"ほかのプログラムが cr.x を使用中です。";
+            break;
+        case WriteError::DiskFull:
+            reason = L"ディスクの空き容量が足りません。";
+            break;
+        case WriteError::None:
+        case WriteError::Other:
+            reason = L"予期しないエラーが発生しました。(エラーコード " +
+                     win32::WideFromInt(static_cast<long long>(result.systemCode)) + L")";
+            break;
+    }
+    return L"cr.x に書き込めなかったため、登録は実行されませんでした。\n" + reason +
+           L"\n\ncr.x は元のままです。登録の一覧もそのまま残っていますので、原因を取り除いてから"
+           L"もう一度 OK を押すか、キャンセルで終了してください。";
+}
+
+RegisterDialog::RegisterDialog() : win32::Dialog(IDD_REGISTER) {}
+
+BOOL RegisterDialog::OnInitDialog() {
+    win32::AppendSystemMenuItem(hwnd(), IDM_ABOUT_BOX, win32::LoadStringResource(IDS_ABOUT_MENU_ITEM));
+
+    bigIcon_.reset(LoadProgramIcon(SM_CXICON, SM_CYICON));
+    smallIcon_.reset(LoadProgramIcon(SM_CXSMICON, SM_CYSMICON));
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+
+    DragAcceptFiles(hwnd(), TRUE);
+    startupFolder_ = win32::CurrentDirectory();
+    LoadRegistrationFile();
+    RefreshCount();
+    return TRUE;
+}
+
+void RegisterDialog::LoadRegistrationFile() {
+    win32::ChangeDirectory(startupFolder_);
+    const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
+    entries_ = read.ok ? ParseRegistrationFile(read.bytes) : std::vector<Entry>();
+    ShowEntries();
+}
+
+void RegisterDialog::ShowEntries() {
+    std::vector<std::wstring> names;
+    std::vector<std::wstring> folders;
+    names.reserve(entries_.size());
+    folders.reserve(entries_.size());
+    for (const Entry& entry : entries_) {
+        names.push_back(win32::WideFromCp932(entry.nameField));
+        folders.push_back(win32::WideFromCp932(entry.folderText));
+    }
+    FillListBox(Item(IDC_NAME_LIST), names);
+    FillListBox(Item(IDC_FOLDER_LIST), folders);
+}
+
+void RegisterDialog::RefreshCount() {
+    SetItemText(IDC_COUNT_EDIT, win32::WideFromInt(static_cast<long long>(entries_.size())));
+}
+
+bool RegisterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+    switch (message) {
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) != IDM_ABOUT_BOX) return false;
+            ShowAboutBox();
+            result = 0;
+            return true;
+        case WM_PAINT:
+            if (!win32::PaintMinimizedIcon(hwnd(), bigIcon_.get())) return false;
+            result = 0;
+            return true;
+        case WM_QUERYDRAGICON:
+            result = reinterpret_cast<INT_PTR>(bigIcon_.get());
+            return true;
+        case WM_DROPFILES:
+            DropFiles(reinterpret_cast<HDROP>(wParam));
+            result = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool RegisterDialog::OnCommand(WORD id, WORD notification, HWND control) {
+    switch (id) {
+        case IDC_NAME_LIST:
+            if (notification != LBN_DBLCLK) return false;
+            EditEntry();
+            return true;
+        case IDC_DELETE:
+            if (notification != BN_CLICKED) return false;
+            DeleteSelected();
+            return true;
+        case IDC_VERSION:
+            if (notification != BN_CLICKED) return false;
+            ShowAboutBox();
+            return true;
+        default:
+            return win32::Dialog::OnCommand(id, notification, control);
+    }
+}
+
+void RegisterDialog::ShowAboutBox() {
+    RegistrarAboutDialog about;
+    about.RunModal(hwnd());
+}
+
+void RegisterDialog::DropFiles(HDROP drop) {
+    const UINT dropped = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> unusable;  // paths that code page 932 cannot hold
+    bool added = false;
+    for (UINT i = 0; i < dropped && entries_.size() < static_cast<std::size_t>(kMaxEntries); ++i) {
+        const std::wstring path = DroppedPath(drop, i);
+        if (path.empty()) continue;
+        const win32::Cp932Text bytes = win32::Cp932FromWide(path);
+        if (!bytes.lossless) {
+            unusable.push_back(path);
+            continue;
+        }
+        entries_.push_back(EntryFromPath(bytes.bytes));
+        added = true;
+    }
+    DragFinish(drop);
+    if (added) ShowEntries();
+    RefreshCount();
+
+    if (!unusable.empty()) {
+        std::wstring text = L"以下のファイルは、名前に Shift_JIS で表せない文字が含まれているため、登録できません。\n";
+        for (const std::wstring& path : unusable) text += L"\n" + path;
+        MessageBoxW(hwnd(), text.c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void RegisterDialog::DeleteSelected() {
+    const std::vector<int> selected = SelectedListItems(Item(IDC_NAME_LIST));
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+        const int index = *it;
+        if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) continue;
+        SendMessageW(Item(IDC_NAME_LIST), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+        SendMessageW(Item(IDC_FOLDER_LIST), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+        entries_.erase(entries_.begin() + index);
+    }
+    RefreshCount();
+}
+
+void RegisterDialog::EditEntry() {
+    const int index = FocusedSelectedItem(Item(IDC_NAME_LIST));
+    if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return;
+    const std::optional<std::string> nameField = EditEntrySettings(hwnd(), entries_[index]);
+    if (!nameField) return;
+    entries_[index].nameField = *nameField;
+    ReplaceListItem(Item(IDC_NAME_LIST), index, win32::WideFromCp932(*nameField));
+}
+
+void RegisterDialog::OnOK() { Commit(); }
+
+void RegisterDialog::Commit() {
+    if (CheckRegistrationNames()) return;
+
+    // Kept until cr.x is written, so that a failed write loses nothing.
+    const std::vector<Entry> beforeRefusal = entries_;
+    refused_ = RefuseInvalidNames(entries_);
+    ShowEntries();
+
+    win32::ChangeDirectory(startupFolder_);
+    ProgressDialog progress(Files());
+    progress.entries = entries_;
+    progress.RunModal(hwnd());
+    if (!progress.doneFlag || !progress.writeResult.ok()) {
+        WriteResult failure = progress.writeResult;
+        if (!progress.doneFlag) failure = WriteResult{WriteError::Other, GetLastError()};
+        entries_ = beforeRefusal;
+        ShowEntries();
+        RefreshCount();
+        MessageBoxW(hwnd(), WriteFailureMessage(failure).c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    missing_ = progress.ordered.missing;
+
+    entries_.clear();
+    ShowEntries();
+    SetItemText(IDC_COUNT_EDIT, L"");
+
+    ReportDialog report;
+    if (!refused_.empty()) {
+        report.message = kRefusedMessage;
+        report.rows = refused_;
+        report.RunModal(hwnd());
+    }
+    if (!missing_.empty()) {
+        report.message = kMissingMessage;
+        report.rows = missing_;
+        report.RunModal(hwnd());
+    }
+
+    if (AskToStartLauncher()) {
+        win32::ChangeDirectory(startupFolder_);
+        win32::OpenWithShell(hwnd(), L"Tobi.exe", L"");
+    }
+    EndDialog(IDOK);
+}
+
+bool RegisterDialog::CheckRegistrationNames() {
+    const std::vector<std::size_t> positions = registrar::CheckRegistrationNames(entries_);
+    if (positions.empty()) return false;
+
+    NameCheckDialog check;
+    check.startupFolder = startupFolder_;
+    for (std::size_t position : positions) check.entries.push_back(entries_[position]);
+    if (check.RunModal(hwnd()) != IDOK) return true;
+
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        const std::size_t position = positions[k];
+        if (entries_[position].nameField == check.entries[k].nameField) continue;
+        entries_[position].nameField = check.entries[k].nameField;
+        ReplaceListItem(Item(IDC_NAME_LIST), static_cast<int>(position),
+                        win32::WideFromCp932(entries_[position].nameField));
+    }
+    return false;
+}
+
+bool RegisterDialog::AskToStartLauncher() {
+    return MessageBoxW(hwnd(), kStartLauncherQuestion, kWarningTitle, MB_YESNO | MB_ICONEXCLAMATION) != IDNO;
+}
+
+void RegisterDialog::OnCancel() { StartLauncherOnCancel(); }
+
+void RegisterDialog::StartLauncherOnCancel() {
+    if (AskToStartLauncher()) win32::OpenWithShell(hwnd(), L"./Tobi.exe", L"");
+    EndDialog(IDCANCEL);
+}
+
+}  // namespace registrar

@@ -1,0 +1,65 @@
+// Parvane's main dialog: the registration list. Files dropped from the shell
+// become entries, a double-click edits one, DEL removes the selected ones, OK
+// commits the list to cr.x and Cancel leaves without writing.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "common/file_store.h"
+#include "common/win32/dialog.h"
+#include "common/win32/file_store_win32.h"
+#include "common/win32/handles.h"
+#include "registrar/registration_file.h"
+
+namespace registrar {
+
+class RegisterDialog : public win32::Dialog {
+public:
+    RegisterDialog();
+
+    // The entries in list order: item i of the visible list shows entries[i]'s
+    // name field, item i of the hidden list its folder text.
+    const std::vector<Entry>& Entries() const { return entries_; }
+    const std::wstring& StartupFolder() const { return startupFolder_; }
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD notification, HWND control) override;
+    void OnOK() override;      // the commit
+    void OnCancel() override;  // StartLauncherOnCancel
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+    // The files the dialog reads and writes (tests put a failing store here).
+    virtual FileStore& Files() { return files_; }
+
+private:
+    void LoadRegistrationFile();
+    void DropFiles(HDROP drop);
+    void DeleteSelected();
+    void EditEntry();
+    void RefreshCount();
+    void ShowEntries();
+    void ShowAboutBox();
+
+    void Commit();
+    bool CheckRegistrationNames();  // true: the commit is abandoned
+    bool AskToStartLauncher();      // false when the answer is No
+    void StartLauncherOnCancel();
+
+    std::wstring startupFolder_;
+    std::vector<Entry> entries_;
+    std::vector<std::string> refused_;  // folder text + name field, per refused entry
+    std::vector<std::string> missing_;  // folder text + name field, per missing file
+    win32::UniqueIcon bigIcon_;
+    win32::UniqueIcon smallIcon_;
+    win32::FileStoreWin32 files_;
+};
+
+// The 警告 box's text when cr.x could not be written.
+std::wstring WriteFailureMessage(const WriteResult& result);
+
+}  // namespace registrar
