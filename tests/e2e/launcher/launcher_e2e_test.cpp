@@ -1,0 +1,318 @@
+// Tobi.exe driven from outside, as a user would: started in a scratch folder,
+// summoned with key taps, menus walked by their mnemonics, dialogs answered.
+// Launches are checked with probe.exe, which records its working directory and
+// command line.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver.h"
+
+namespace {
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+constexpr DWORD kQuietMs = 1200;  // how long "nothing happens" is watched
+const std::string kDefaultOptions =
+    "[ K_Index ] =\r\n1\r\n\r\n[ T_Index ] =\r\n1\r\n\r\n[ S_Index ] =\r\n50\r\n";
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll"}));
+        ASSERT_EQ(e2e::FindTopWindow({L"Tobi", L"", 0, false}), nullptr)
+            << "a launcher from elsewhere is running:\n" << Describe();
+    }
+
+    // A copy of probe.exe in a subfolder of its own, so that each entry's
+    // launches land in a log of their own.
+    std::wstring AddProbe(const std::wstring& subfolder) {
+        const std::wstring target = folder.File(subfolder);
+        CreateDirectoryW(target.c_str(), nullptr);
+        const std::wstring probe = target + L"\\probe.exe";
+        EXPECT_TRUE(CopyFileW((e2e::BuildFolder() + L"\\probe.exe").c_str(), probe.c_str(), FALSE));
+        return probe;
+    }
+
+    void StartLauncher() {
+        tobi = e2e::StartProgram(folder.File(L"Tobi.exe"), L"", folder.Path());
+        ASSERT_TRUE(tobi.IsValid());
+    }
+
+    // Starts the launcher and closes the letter menu that every start opens.
+    void StartLauncherPastItsMenu() {
+        ASSERT_NO_FATAL_FAILURE(StartLauncher());
+        HWND menu = WaitForMenu();
+        ASSERT_NE(menu, nullptr) << "no letter menu at start\n" << Describe();
+        CloseMenu(menu);
+    }
+
+    HWND WaitForMenu(DWORD timeoutMs = e2e::kDefaultTimeoutMs) const {
+        return e2e::WaitForWindow({L"", e2e::kPopupMenuClass, tobi.Id()}, timeoutMs);
+    }
+    bool NoMenuFor(DWORD ms) const { return WaitForMenu(ms) == nullptr; }
+
+    void CloseMenu(HWND menu) const {
+        e2e::PressKey(VK_ESCAPE);
+        ASSERT_TRUE(e2e::WaitForWindowGone(menu)) << Describe();
+    }
+
+    // Taps the trigger key three times, quickly, and waits for the menu. The
+    // taps wait until the launcher has finished what it was doing: the hook
+    // switches between key-downs and key-ups on the launcher's word, so taps
+    // made while its thread is busy are not counted as described.
+    HWND Summon(WORD key = VK_CONTROL) const {
+        WaitUntilIdle();
+        e2e::TapKey(key, 3, 100);
+        return WaitForMenu();
+    }
+
+    // Summons the menu and walks it with `letters`.
+    void Choose(const std::string& letters) const {
+        HWND menu = Summon();
+        ASSERT_NE(menu, nullptr) << "three Ctrl taps brought no menu\n" << Describe();
+        e2e::TypeLetters(letters, 80);
+    }
+
+    // Returns once the launcher's thread takes messages again, that is when the
+    // command it was running has finished.
+    void WaitUntilIdle() const {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, e2e::kDefaultTimeoutMs, &ignored);
+    }
+
+    HWND MainWindow() const { return e2e::FindTopWindow({L"Tobi", e2e::kDialogClass, tobi.Id(), false}); }
+    HWND WaitForDialog(const std::wstring& title) const {
+        return e2e::WaitForWindow({title, e2e::kDialogClass, tobi.Id()});
+    }
+
+    static std::vector<e2e::ProbeRecord> WaitForProbeRecords(const std::wstring& folderPath, std::size_t count,
+                                                            DWORD timeoutMs = e2e::kDefaultTimeoutMs) {
+        std::vector<e2e::ProbeRecord> records;
+        for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+            records = e2e::ReadProbeLog(folderPath);
+            if (records.size() >= count) break;
+            e2e::Sleep(50);
+        }
+        return records;
+    }
+
+    static std::wstring Describe() { return e2e::DescribeTopWindows(); }
+
+    e2e::TestFolder folder{L"tobi-launcher-e2e"};
+    e2e::Process tobi;  // after `folder`: ends before the folder is removed
+};
+
+TEST_F(LauncherTest, FreshFolderGetsDefaultOptionsEmptyListAndOneMenuAtStart) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"opt.x")), kDefaultOptions);
+    EXPECT_TRUE(e2e::IsReadOnly(folder.File(L"opt.x")));
+    EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"cr.x")), std::string());
+    EXPECT_TRUE(NoMenuFor(kQuietMs)) << "the letter menu opened a second time";
+
+    HWND window = MainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindowVisible(window));
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_LT(rect.left, 50);
+    EXPECT_LT(rect.top, 50);
+    EXPECT_FALSE(tobi.WaitForExit(0));
+}
+
+TEST_F(LauncherTest, SecondStartWarnsAndEndsWhileTheFirstKeepsRunning) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    e2e::Process second = e2e::StartProgram(folder.File(L"Tobi.exe"), L"", folder.Path());
+    ASSERT_TRUE(second.IsValid());
+    HWND box = e2e::WaitForWindow({L"警告", e2e::kDialogClass, second.Id()});
+    ASSERT_NE(box, nullptr) << Describe();
+    EXPECT_THAT(e2e::StaticTexts(box), Contains(L"すでに Tobi.exe は、起動されています。"));
+    ASSERT_TRUE(e2e::PressButton(box, IDOK));
+    ASSERT_TRUE(second.WaitForExit());
+
+    EXPECT_FALSE(tobi.WaitForExit(0));
+    EXPECT_NE(Summon(), nullptr) << "the first launcher lost its trigger\n" << Describe();
+}
+
+TEST_F(LauncherTest, ThreeCtrlTapsThenNOTStartsTheEntryInItsFolderWithItsOption) {
+    const std::wstring probe = AddProbe(L"tools");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {e2e::Cp932(probe) + "\t/a x\tnotepad"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+
+    ASSERT_NO_FATAL_FAILURE(Choose("NOT"));
+    const auto records = WaitForProbeRecords(folder.File(L"tools"), 1);
+    ASSERT_EQ(records.size(), 1u) << Describe();
+    EXPECT_EQ(records[0].workingDirectory, folder.File(L"tools"));
+    EXPECT_THAT(records[0].commandLine, HasSubstr(L"probe.exe"));
+    EXPECT_THAT(records[0].commandLine, ::testing::EndsWith(L" /a x"));
+    EXPECT_TRUE(e2e::WaitForWindowGone(MainWindow())) << "the window stays shown after a launch";
+}
+
+TEST_F(LauncherTest, OneTwoCharacterAndDigitKeysLaunch) {
+    const std::wstring one = AddProbe(L"one");
+    const std::wstring two = AddProbe(L"two");
+    const std::wstring digit = AddProbe(L"digit");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {
+                                                              e2e::Cp932(one) + "\t\tk",
+                                                              e2e::Cp932(two) + "\t-2\tab",
+                                                              e2e::Cp932(digit) + "\t-d\t9x1",
+                                                          }));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+
+    ASSERT_NO_FATAL_FAILURE(Choose("K"));
+    EXPECT_EQ(WaitForProbeRecords(folder.File(L"one"), 1).size(), 1u) << Describe();
+    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
+    const auto twoRecords = WaitForProbeRecords(folder.File(L"two"), 1);
+    ASSERT_EQ(twoRecords.size(), 1u) << Describe();
+    EXPECT_THAT(twoRecords[0].commandLine, ::testing::EndsWith(L" -2"));
+    ASSERT_NO_FATAL_FAILURE(Choose("9X1"));
+    const auto digitRecords = WaitForProbeRecords(folder.File(L"digit"), 1);
+    ASSERT_EQ(digitRecords.size(), 1u) << Describe();
+    EXPECT_EQ(digitRecords[0].workingDirectory, folder.File(L"digit"));
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"one")).size(), 1u);
+}
+
+TEST_F(LauncherTest, SlowTapsAndChordsDoNotSummonButBareTapsStillDo) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+
+    e2e::TapKey(VK_CONTROL, 3, 800);  // gaps above the 520 ms limit
+    EXPECT_TRUE(NoMenuFor(kQuietMs)) << "slow taps summoned the menu";
+
+    for (int i = 0; i < 3; ++i) {  // Ctrl+C three times, quickly
+        e2e::KeyDown(VK_CONTROL);
+        e2e::PressKey('C');
+        e2e::KeyUp(VK_CONTROL);
+        e2e::Sleep(60);
+    }
+    EXPECT_TRUE(NoMenuFor(kQuietMs)) << "Ctrl+C chords summoned the menu";
+
+    e2e::Sleep(600);  // a fresh sequence
+    EXPECT_NE(Summon(), nullptr) << "bare taps after the chords did not summon\n" << Describe();
+}
+
+TEST_F(LauncherTest, EXIEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_NO_FATAL_FAILURE(Choose("EXI"));
+    ASSERT_TRUE(tobi.WaitForExit()) << Describe();
+    EXPECT_EQ(tobi.ExitCode(), 0u);
+}
+
+TEST_F(LauncherTest, MalformedListGivesTheFatalBoxAndTheEnd) {
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {"C:\\ok\\a.exe", "no-backslash.exe"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncher());
+    HWND box = e2e::WaitForWindow({L"警告", e2e::kDialogClass, tobi.Id()});
+    ASSERT_NE(box, nullptr) << Describe();
+    EXPECT_THAT(e2e::StaticTexts(box), Contains(HasSubstr(L"予期しないエラーが発生しました。")));
+    EXPECT_EQ(WaitForMenu(0), nullptr);
+    ASSERT_TRUE(e2e::PressButton(box, IDOK));
+    ASSERT_TRUE(tobi.WaitForExit()) << Describe();
+    EXPECT_EQ(WaitForMenu(0), nullptr);
+}
+
+TEST_F(LauncherTest, EscapeHidesTheWindowAndEnterEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    HWND window = MainWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(e2e::BringToForeground(window));
+    e2e::PressKey(VK_ESCAPE);
+    ASSERT_TRUE(e2e::WaitForWindowGone(window)) << "Esc did not hide the window";
+    EXPECT_FALSE(tobi.WaitForExit(0));
+
+    HWND menu = Summon();  // the trigger shows the window again
+    ASSERT_NE(menu, nullptr) << Describe();
+    EXPECT_TRUE(IsWindowVisible(window));
+    CloseMenu(menu);
+    ASSERT_TRUE(e2e::BringToForeground(window));
+    e2e::PressKey(VK_RETURN);
+    ASSERT_TRUE(tobi.WaitForExit()) << "Enter did not end the program\n" << Describe();
+}
+
+TEST_F(LauncherTest, TrayRightClickOpensTheTrayMenu) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    HWND window = MainWindow();
+    ASSERT_NE(window, nullptr);
+    constexpr UINT kTrayMessage = 0x526;
+    PostMessageW(window, kTrayMessage, 99, WM_RBUTTONUP);  // not our icon
+    PostMessageW(window, kTrayMessage, 100, WM_LBUTTONUP);
+    EXPECT_TRUE(NoMenuFor(kQuietMs));
+
+    PostMessageW(window, kTrayMessage, 100, WM_RBUTTONUP);
+    ASSERT_NE(WaitForMenu(), nullptr) << Describe();
+    e2e::PressKey('X');  // "終了(&X)"
+    ASSERT_TRUE(tobi.WaitForExit()) << Describe();
+}
+
+TEST_F(LauncherTest, VERShowsTheVersionBox) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_NO_FATAL_FAILURE(Choose("VER"));
+    HWND about = WaitForDialog(L"Version Info Tobi.exe");
+    ASSERT_NE(about, nullptr) << Describe();
+    EXPECT_THAT(e2e::StaticTexts(about), Contains(L"Tobi.exe   Ver 2.15\n2000-04-08"));
+    ASSERT_TRUE(e2e::PressButton(about, IDOK));
+    EXPECT_TRUE(e2e::WaitForWindowGone(about));
+    EXPECT_FALSE(tobi.WaitForExit(0));
+}
+
+// ---- The options and run-file dialogs -----------------------------------------
+
+TEST_F(LauncherTest, OPTChoosingShiftMakesShiftTapsSummon) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_NO_FATAL_FAILURE(Choose("OPT"));
+    HWND options = WaitForDialog(L"設定");
+    ASSERT_NE(options, nullptr) << Describe();
+    EXPECT_EQ(e2e::WindowText(GetDlgItem(options, 1012)), L"Ctrl");
+    SendMessageW(GetDlgItem(options, 1012), CB_SETCURSEL, 2, 0);  // Shift
+    ASSERT_TRUE(e2e::PressButton(options, IDOK));
+    ASSERT_TRUE(e2e::WaitForWindowGone(options));
+    WaitUntilIdle();
+
+    const std::string shift = "[ K_Index ] =\r\n2\r\n\r\n[ T_Index ] =\r\n1\r\n\r\n[ S_Index ] =\r\n50\r\n";
+    EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"opt.x")), shift);
+    EXPECT_TRUE(e2e::IsReadOnly(folder.File(L"opt.x")));
+
+    e2e::TapKey(VK_CONTROL, 3, 100);
+    EXPECT_TRUE(NoMenuFor(kQuietMs)) << "Ctrl still summons after Shift was chosen";
+    EXPECT_NE(Summon(VK_SHIFT), nullptr) << "Shift taps did not summon\n" << Describe();
+}
+
+TEST_F(LauncherTest, EXEStartsTheTypedFileWithItsOption) {
+    const std::wstring probe = AddProbe(L"any");
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_NO_FATAL_FAILURE(Choose("EXE"));
+    HWND run = WaitForDialog(L"ファイル名を指定して実行");
+    ASSERT_NE(run, nullptr) << Describe();
+    EXPECT_EQ(e2e::WindowText(GetDlgItem(run, 1002)), L"");
+    SetWindowTextW(GetDlgItem(run, 1002), probe.c_str());
+    SetWindowTextW(GetDlgItem(run, 1005), L"-k \"two words\"");
+    ASSERT_TRUE(e2e::PressButton(run, IDOK));
+
+    const auto records = WaitForProbeRecords(folder.File(L"any"), 1);
+    ASSERT_EQ(records.size(), 1u) << Describe();
+    EXPECT_EQ(records[0].workingDirectory, folder.Path());  // the launcher's own folder
+    EXPECT_THAT(records[0].commandLine, ::testing::EndsWith(L" -k \"two words\""));
+    EXPECT_TRUE(e2e::WaitForWindowGone(MainWindow()));
+}
+
+TEST_F(LauncherTest, EXEThenEscapeStartsNothingAndKeepsTheWindow) {
+    const std::wstring probe = AddProbe(L"any");
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_NO_FATAL_FAILURE(Choose("EXE"));
+    HWND run = WaitForDialog(L"ファイル名を指定して実行");
+    ASSERT_NE(run, nullptr) << Describe();
+    SetWindowTextW(GetDlgItem(run, 1002), probe.c_str());
+    ASSERT_TRUE(e2e::BringToForeground(run));
+    e2e::PressKey(VK_ESCAPE);
+    ASSERT_TRUE(e2e::WaitForWindowGone(run)) << "Esc did not close the dialog";
+
+    e2e::Sleep(kQuietMs);
+    EXPECT_TRUE(e2e::ReadProbeLog(folder.File(L"any")).empty());
+    HWND window = MainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(tobi.WaitForExit(0));
+}
+
+}  // namespace
