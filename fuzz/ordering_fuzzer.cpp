@@ -1,0 +1,94 @@
+// The commit's ordering for the entries the registrar reads from the input as
+// cr.x. A path holding '?' (which no Windows path can) counts as a file that
+// no longer exists; every other path exists.
+//
+// Invariants: the missing list is exactly the entries with such a path, in
+// table order; the result is a permutation of the remaining entries minus
+// duplicates (same key, same folder and file name with letter case ignored),
+// of which the first in table order survives; the result is sorted by bucket
+// and then by sort key; progress stays within 0-100; and for small tables the
+// result, the missing list and every progress position equal the historic
+// procedure's.
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "common/cp932.h"
+#include "common/key_order.h"
+#include "fuzz_support.h"
+#include "registrar/ordering.h"
+#include "registrar/registration_file.h"
+#include "registrar/registration_names.h"
+#include "tests/registrar/ordering_oracle.h"
+
+namespace {
+
+using registrar::Entry;
+
+// The historic procedure is cubic in the worst case; beyond this it is too slow
+// to run on every input.
+constexpr std::size_t kOracleLimit = 128;
+
+bool FileExists(const std::string& path) { return path.find('?') == std::string::npos; }
+
+std::string PathOf(const Entry& entry) { return entry.folderText + registrar::FileNameOf(entry.nameField); }
+
+using Identity = std::tuple<std::string, std::string, std::string>;
+
+Identity IdentityOf(const Entry& entry) {
+    return {registrar::MakeSortKey(entry.nameField), cp932::ToUpperSingleByte(entry.folderText),
+            cp932::ToUpperSingleByte(registrar::FileNameOf(entry.nameField))};
+}
+
+bool EntryLess(const Entry& a, const Entry& b) {
+    return std::tie(a.folderText, a.nameField) < std::tie(b.folderText, b.nameField);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::vector<Entry> table = registrar::ParseRegistrationFile(fuzz::BytesOf(data, size));
+
+    std::vector<int> progress;
+    const registrar::OrderResult result =
+        registrar::OrderEntries(table, FileExists, [&](int percent) { progress.push_back(percent); });
+
+    std::vector<std::string> expectedMissing;
+    std::vector<Entry> expectedSurvivors;
+    std::map<Identity, bool> seen;
+    for (const Entry& entry : table) {
+        if (!FileExists(PathOf(entry))) {
+            expectedMissing.push_back(entry.folderText + entry.nameField);
+        } else if (seen.emplace(IdentityOf(entry), true).second) {
+            expectedSurvivors.push_back(entry);
+        }
+    }
+    FUZZ_CHECK(result.missing == expectedMissing);
+
+    std::vector<Entry> sortedResult = result.entries;
+    std::sort(sortedResult.begin(), sortedResult.end(), EntryLess);
+    std::sort(expectedSurvivors.begin(), expectedSurvivors.end(), EntryLess);
+    FUZZ_CHECK(sortedResult == expectedSurvivors);
+
+    for (std::size_t i = 1; i < result.entries.size(); ++i) {
+        const std::string& before = result.entries[i - 1].nameField;
+        const std::string& after = result.entries[i].nameField;
+        const int bucketBefore = registrar::BucketOfKey(registrar::MakeRegistrationKey(before));
+        const int bucketAfter = registrar::BucketOfKey(registrar::MakeRegistrationKey(after));
+        FUZZ_CHECK(bucketBefore <= bucketAfter);
+        if (bucketBefore == bucketAfter) {
+            FUZZ_CHECK(keys::CompareKeys(registrar::MakeSortKey(before), registrar::MakeSortKey(after)) <= 0);
+        }
+    }
+
+    FUZZ_CHECK(!progress.empty() && progress.front() == 0);
+    for (int percent : progress) FUZZ_CHECK(percent >= 0 && percent <= 100);
+
+    if (table.size() <= kOracleLimit) {
+        const oracle::LiteralOrderResult literal = oracle::OrderEntriesLiterally(table, FileExists);
+        FUZZ_CHECK(result.entries == literal.entries);
+        FUZZ_CHECK(result.missing == literal.missing);
+        FUZZ_CHECK(progress == literal.progress);
+    }
+    return 0;
+}

@@ -1,0 +1,14 @@
+// 表 and ソ in a comment stay UTF-8: "表"
+/* a block comment with "ソ" and 'x' */
+const char* table = "\225\134";              // trail byte 0x5C
+const char* so = "\203\134\"";               // trail byte 0x5C before an escaped quote
+const char* none = "\202\310\202\265" "1";          // an octal escape never swallows a digit
+const char* mixed = "a\225\134b\\c";
+const wchar_t* wide = L"表";
+const char* utf8 = u8"表";
+const char16_t* utf16 = u"表";
+const char* raw = R"x(plain "ascii" text)x";
+const wchar_t* wideRaw = LR"(表)";
+const int thousand = 1'000'000;
+const char quote = '\'';
+const char* afterSeparator = "\201\133";
