@@ -113,24 +113,28 @@ std::wstring WithoutMnemonic(const std::wstring& caption) {
     return shown;
 }
 
+// Enumeration callbacks are named CALLBACK functions: a lambda would have the
+// wrong calling convention on 32-bit Windows.
+template <typename Visit>
+BOOL CALLBACK VisitChild(HWND child, LPARAM context) {
+    (*reinterpret_cast<Visit*>(context))(child);
+    return TRUE;
+}
+
 template <typename Visit>
 void ForEachChild(HWND parent, Visit visit) {
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM context) -> BOOL {
-            (*reinterpret_cast<Visit*>(context))(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&visit));
+    EnumChildWindows(parent, VisitChild<Visit>, reinterpret_cast<LPARAM>(&visit));
+}
+
+// `visit` returns false to stop.
+template <typename Visit>
+BOOL CALLBACK VisitTopWindow(HWND window, LPARAM context) {
+    return (*reinterpret_cast<Visit*>(context))(window) ? TRUE : FALSE;
 }
 
 template <typename Visit>
 void ForEachTopWindow(Visit visit) {
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            return (*reinterpret_cast<Visit*>(context))(window) ? TRUE : FALSE;
-        },
-        reinterpret_cast<LPARAM>(&visit));
+    EnumWindows(VisitTopWindow<Visit>, reinterpret_cast<LPARAM>(&visit));
 }
 
 bool IsExtendedKey(WORD key) {
