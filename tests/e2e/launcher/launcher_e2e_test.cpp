@@ -200,6 +200,25 @@ TEST_F(LauncherTest, EXIEndsTheProgram) {
     EXPECT_EQ(tobi.ExitCode(), 0u);
 }
 
+TEST_F(LauncherTest, REGStartsTheRegistrarFromTheStartupFolderAndEnds) {
+    // probe.exe stands in for the registrar and records how it was started.
+    ASSERT_TRUE(CopyFileW((e2e::BuildFolder() + L"\\probe.exe").c_str(), folder.File(L"Parvane.exe").c_str(), FALSE));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_NO_FATAL_FAILURE(Choose("REG"));
+    ASSERT_TRUE(tobi.WaitForExit()) << Describe();
+    const auto records = WaitForProbeRecords(folder.Path(), 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].workingDirectory, folder.Path());
+    EXPECT_THAT(records[0].commandLine, HasSubstr(L"Parvane.exe"));
+}
+
+TEST_F(LauncherTest, REGEndsTheLauncherAlsoWithoutARegistrar) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_NO_FATAL_FAILURE(Choose("REG"));
+    ASSERT_TRUE(tobi.WaitForExit()) << Describe();
+    EXPECT_EQ(tobi.ExitCode(), 0u);
+}
+
 TEST_F(LauncherTest, MalformedListGivesTheFatalBoxAndTheEnd) {
     ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {"C:\\ok\\a.exe", "no-backslash.exe"}));
     ASSERT_NO_FATAL_FAILURE(StartLauncher());
