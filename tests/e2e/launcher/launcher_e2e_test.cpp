@@ -193,6 +193,19 @@ TEST_F(LauncherTest, SlowTapsAndChordsDoNotSummonButBareTapsStillDo) {
     EXPECT_NE(Summon(), nullptr) << "bare taps after the chords did not summon\n" << Describe();
 }
 
+TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFront) {
+    ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    e2e::Process other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
+    HWND front = e2e::WaitForWindow({L"empty_app", L"", other.Id()});
+    ASSERT_NE(front, nullptr) << Describe();
+    ASSERT_TRUE(e2e::BringToForeground(front));
+    ASSERT_EQ(GetForegroundWindow(), front);
+
+    ASSERT_NO_FATAL_FAILURE(Choose("EXI"));  // the letters must reach the menu
+    ASSERT_TRUE(tobi.WaitForExit()) << "the letters went elsewhere\n" << Describe();
+}
+
 TEST_F(LauncherTest, EXIEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     ASSERT_NO_FATAL_FAILURE(Choose("EXI"));
