@@ -63,7 +63,7 @@ protected:
     // Taps the trigger key three times, quickly, and waits for the menu. The
     // taps wait until the launcher has finished what it was doing: the hook
     // switches between key-downs and key-ups on the launcher's word, so taps
-    // made while its thread is busy are not counted as described.
+    // made while the launcher's thread is busy are miscounted.
     HWND Summon(WORD key = VK_CONTROL) const {
         WaitUntilIdle();
         e2e::TapKey(key, 3, 100);
