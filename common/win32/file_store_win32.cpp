@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
+#include <set>
 
 #include "common/win32/handles.h"
 #include "common/win32/text.h"
@@ -12,17 +14,109 @@ namespace {
 
 std::atomic<unsigned> temporaryCounter{0};
 
-std::wstring TemporaryNameBeside(const std::wstring& target) {
-    return target + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++temporaryCounter);
+// Temporaries this process is writing right now (by their counter), so that a
+// cleanup on another thread never takes one of them for stale.
+std::mutex inFlightMutex;
+std::set<unsigned> inFlight;
+
+class InFlightTemporary {
+public:
+    InFlightTemporary() : number_(++temporaryCounter) {
+        std::lock_guard<std::mutex> lock(inFlightMutex);
+        inFlight.insert(number_);
+    }
+    ~InFlightTemporary() {
+        std::lock_guard<std::mutex> lock(inFlightMutex);
+        inFlight.erase(number_);
+    }
+    InFlightTemporary(const InFlightTemporary&) = delete;
+    InFlightTemporary& operator=(const InFlightTemporary&) = delete;
+    unsigned Number() const { return number_; }
+
+private:
+    unsigned number_;
+};
+
+bool IsInFlight(unsigned number) {
+    std::lock_guard<std::mutex> lock(inFlightMutex);
+    return inFlight.count(number) > 0;
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes) {
+// "<target>.tmp<process id>-<counter>": every temporary is named this way.
+std::wstring TemporaryNameBeside(const std::wstring& target, unsigned number) {
+    return target + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(number);
+}
+
+// Reads an unsigned decimal number of 1 to 10 digits that fits 32 bits.
+bool ParseNumber(const std::wstring& text, unsigned long& value) {
+    if (text.empty() || text.size() > 10) return false;
+    unsigned long long number = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        number = number * 10 + static_cast<unsigned>(c - L'0');
+    }
+    if (number > 0xFFFFFFFFull) return false;
+    value = static_cast<unsigned long>(number);
+    return true;
+}
+
+// Whether the writer of a temporary named with `processId` and `number`, last
+// written at `lastWrite`, can no longer be writing it. In doubt (a process that
+// runs and cannot be asked) it is kept.
+bool WriterIsGone(DWORD processId, unsigned long number, const FILETIME& lastWrite) {
+    if (processId == GetCurrentProcessId()) return !IsInFlight(static_cast<unsigned>(number));
+    UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) return true;
+    // The id may have been reused: a process started after the file was last
+    // written did not write it.
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return false;
+    return CompareFileTime(&created, &lastWrite) > 0;
+}
+
+// Removes the temporaries of `target` that a process killed in the middle of a
+// write (or a failed delete) left behind. Only names of the temporaries' own
+// pattern are touched.
+void RemoveStaleTemporaries(const std::wstring& target) {
+    const std::size_t separator = target.find_last_of(L"\\/:");
+    const std::wstring folder = separator == std::wstring::npos ? std::wstring() : target.substr(0, separator + 1);
+    const std::wstring prefix = target.substr(folder.size()) + L".tmp";
+    if (prefix.size() == 4) return;  // no file name
+
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + prefix + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) continue;
+        const std::wstring name = found.cFileName;
+        // The search also matches short names; the long name must follow the pattern.
+        if (name.size() <= prefix.size() ||
+            CompareStringOrdinal(name.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                 static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL) {
+            continue;
+        }
+        const std::wstring suffix = name.substr(prefix.size());
+        const std::size_t dash = suffix.find(L'-');
+        unsigned long processId = 0;
+        unsigned long number = 0;
+        if (dash == std::wstring::npos || !ParseNumber(suffix.substr(0, dash), processId) ||
+            !ParseNumber(suffix.substr(dash + 1), number)) {
+            continue;
+        }
+        if (WriterIsGone(processId, number, found.ftLastWriteTime)) DeleteFileW((folder + name).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
     std::size_t written = 0;
-    while (written < bytes.size()) {
-        const std::size_t remaining = bytes.size() - written;
+    while (written < size) {
+        const std::size_t remaining = size - written;
         const DWORD chunk = remaining > 0x40000000u ? 0x40000000u : static_cast<DWORD>(remaining);
         DWORD done = 0;
-        if (!WriteFile(file, bytes.data() + written, chunk, &done, nullptr) || done == 0) return false;
+        if (!WriteFile(file, bytes + written, chunk, &done, nullptr) || done == 0) return false;
         written += done;
     }
     return true;
@@ -46,7 +140,9 @@ WriteError ClassifyWriteError(unsigned long systemCode) {
 
 ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
     ReadResult result;
-    UniqueKernelHandle file(CreateFileW(WideFromCp932(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const std::wstring target = WideFromCp932(path);
+    RemoveStaleTemporaries(target);
+    UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return result;
     LARGE_INTEGER size{};
@@ -68,7 +164,9 @@ ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
 
 WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& bytes, bool readOnly) {
     const std::wstring target = WideFromCp932(path);
-    const std::wstring temporary = TemporaryNameBeside(target);
+    RemoveStaleTemporaries(target);
+    const InFlightTemporary number;
+    const std::wstring temporary = TemporaryNameBeside(target, number.Number());
     auto fail = [&](unsigned long code) {
         DeleteFileW(temporary.c_str());
         return WriteResult{ClassifyWriteError(code), code};
@@ -90,7 +188,10 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
     } else {
         return fail(injected);
     }
-    if ((injected = InjectedFailure(WriteStep::Write)) != 0 || !WriteAll(file.get(), bytes)) {
+    // An injected write failure is a short write: part of the bytes reach the file.
+    injected = InjectedFailure(WriteStep::Write);
+    const std::size_t toWrite = injected ? bytes.size() / 2 : bytes.size();
+    if (!WriteAll(file.get(), bytes.data(), toWrite) || injected) {
         const unsigned long code = injected ? injected : GetLastError();
         file.reset();
         return fail(code);

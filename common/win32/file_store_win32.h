@@ -1,5 +1,10 @@
 // FileStore over the Win32 file API. Paths are cp932 bytes (relative names are
 // taken from the current directory); each call converts them explicitly.
+//
+// A replacement writes "<target>.tmp<process id>-<counter>" beside the target
+// and moves it into place. A process killed in between leaves that file behind:
+// every read and write of the target removes such temporaries whose process no
+// longer runs (or is a later process with a reused id).
 #pragma once
 
 #include "common/file_store.h"
@@ -17,6 +22,7 @@ public:
 
 protected:
     // Seam for fault injection: returns the error to pretend at this step, or 0.
+    // A pretended Write failure writes half of the bytes first (a short write).
     virtual unsigned long InjectedFailure(WriteStep) { return 0; }
 };
 
