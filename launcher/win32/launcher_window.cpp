@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "common/cp932.h"
-#include "common/win32/file_store_win32.h"
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
 #include "launcher/letter_menu.h"
@@ -65,8 +64,7 @@ BOOL LauncherWindow::OnInitDialog() {
 
     startupFolder_ = win32::CurrentDirectory();
     win32::ChangeDirectory(startupFolder_);
-    win32::FileStoreWin32 store;
-    options_ = launcher::ReadOptions(store, kOptionsFile);
+    options_ = launcher::ReadOptions(Files(), kOptionsFile);
     if (!LoadRegistrationList()) {
         ShowFatalError();
         return TRUE;
@@ -86,8 +84,7 @@ BOOL LauncherWindow::OnInitDialog() {
 
 bool LauncherWindow::LoadRegistrationList() {
     win32::ChangeDirectory(startupFolder_);
-    win32::FileStoreWin32 store;
-    const ReadResult read = store.ReadOrCreate(kRegistrationFile);
+    const ReadResult read = Files().ReadOrCreate(kRegistrationFile);
     // An unreadable cr.x reads as an empty one: the built-in items still work.
     launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok ? read.bytes : std::string());
     if (load.outcome == launcher::LoadOutcome::Fatal) return false;
@@ -206,8 +203,7 @@ void LauncherWindow::ShowAboutDialog() {
 
 void LauncherWindow::OnOptionsCommand() {
     win32::ChangeDirectory(startupFolder_);
-    win32::FileStoreWin32 store;
-    tobi::RunOptionsCommand(options_, *this, store, kOptionsFile,
+    tobi::RunOptionsCommand(options_, *this, Files(), kOptionsFile,
                             [this](OptionsDialog& dialog) { return dialog.RunModal(hwnd()); });
 }
 

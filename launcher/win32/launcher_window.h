@@ -8,7 +8,9 @@
 
 #include <string>
 
+#include "common/file_store.h"
 #include "common/win32/dialog.h"
+#include "common/win32/file_store_win32.h"
 #include "common/win32/handles.h"
 #include "launcher/options_file.h"
 #include "launcher/registration_list.h"
@@ -42,6 +44,9 @@ protected:
     void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
+    // The files the window reads and writes (tests put a failing store here).
+    virtual FileStore& Files() { return files_; }
+
 private:
     enum class TrayOperation { Add, Delete };
     void UpdateTrayIcon(TrayOperation operation);
@@ -68,6 +73,7 @@ private:
     UINT taskbarCreatedMessage_ = 0;
     bool trayIconAdded_ = false;
     bool letterMenuOpen_ = false;
+    win32::FileStoreWin32 files_;
 };
 
 }  // namespace tobi

@@ -68,7 +68,8 @@ void NameCheckDialog::WriteNameErrorReport() {
     // The page goes beside cr.x, addressed by its bare name like every file of
     // the program (the folder's own name need not fit code page 932).
     win32::ChangeDirectory(startupFolder);
-    win32::FileStoreWin32 store;
+    win32::FileStoreWin32 realFiles;
+    FileStore& store = files != nullptr ? *files : realFiles;
     if (registrar::WriteNameErrorReport(store, kNameErrorReportFileName, rows, time)) OpenReportPage();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_store.h"
 #include "common/win32/dialog.h"
 #include "registrar/registration_file.h"
 
@@ -20,6 +21,8 @@ public:
     // run the entries hold their name fields as the user left them.
     std::wstring startupFolder;
     std::vector<Entry> entries;
+    // Where nmerr.html is written through; the real files when null.
+    FileStore* files = nullptr;
 
     // Entry index of each row still shown, top to bottom.
     const std::vector<std::size_t>& RowEntries() const { return rowEntries_; }

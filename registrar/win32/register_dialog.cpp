@@ -252,6 +252,7 @@ bool RegisterDialog::CheckRegistrationNames() {
 
     NameCheckDialog check;
     check.startupFolder = startupFolder_;
+    check.files = &Files();
     for (std::size_t position : positions) check.entries.push_back(entries_[position]);
     if (check.RunModal(hwnd()) != IDOK) return true;
 

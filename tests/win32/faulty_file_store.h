@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,15 @@ inline const char* StepName(win32::WriteStep step) {
     }
     return "?";
 }
+
+}  // namespace testing_win32
+
+namespace win32 {
+// For GoogleTest's messages about parameterised cases.
+inline void PrintTo(WriteStep step, std::ostream* out) { *out << testing_win32::StepName(step); }
+}  // namespace win32
+
+namespace testing_win32 {
 
 inline const win32::WriteStep kAllWriteSteps[] = {win32::WriteStep::CreateTemporary, win32::WriteStep::Write,
                                                   win32::WriteStep::Flush, win32::WriteStep::Replace};
