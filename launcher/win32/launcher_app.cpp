@@ -7,10 +7,35 @@
 #include "launcher/win32/launcher_window.h"
 
 namespace tobi {
+namespace {
+
+// Per session, like the window that FindWindow looks for.
+const wchar_t kSingleInstanceMutex[] = L"Local\\Tobi.SingleInstance";
+
+}  // namespace
+
+SingleInstanceClaim::SingleInstanceClaim() : mutex_(CreateMutexW(nullptr, FALSE, kSingleInstanceMutex)) {
+    // Without the mutex (no name space, out of handles) the window check alone decides.
+    if (!mutex_) {
+        held_ = true;
+        return;
+    }
+    // Ownership, not mere existence, marks the running copy: a second copy that
+    // has just opened the mutex must not block a third once the first is gone.
+    const DWORD wait = WaitForSingleObject(mutex_.get(), 0);
+    held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    if (!held_) mutex_.reset();
+}
+
+SingleInstanceClaim::~SingleInstanceClaim() {
+    if (held_ && mutex_) ReleaseMutex(mutex_.get());
+}
 
 int LauncherApp::Run() {
-    // Any top-level window titled "Tobi" is a running launcher (hidden ones too).
-    if (FindWindowW(nullptr, L"Tobi") != nullptr) {
+    // A copy that cannot take the claim is not the first; any top-level window
+    // titled "Tobi" is a running launcher too (hidden ones included).
+    const SingleInstanceClaim claim;
+    if (!claim.Held() || FindWindowW(nullptr, L"Tobi") != nullptr) {
         MessageBoxW(nullptr, L"すでに Tobi.exe は、起動されています。", L"警告", MB_OK);
         return 0;
     }
