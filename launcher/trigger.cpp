@@ -50,6 +50,13 @@ void KeyPressTrigger::OnOtherKey() {
     sequenceBroken_ = true;
 }
 
+void KeyPressTrigger::Reset() {
+    triggerState_ = 0;
+    pressCount_ = 0;
+    sequenceBroken_ = true;
+    hook_.SetAction(0);
+}
+
 void KeyPressTrigger::StartSequence(int stamp) {
     triggerState_ = 1;
     hook_.SetAction(1);

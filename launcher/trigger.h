@@ -34,6 +34,11 @@ public:
     // not taps), so the next press of the watched key starts a new one.
     void OnOtherKey();
 
+    // The hook was installed again after the system had removed it, and key
+    // events may have gone by unseen: the sequence under way is forgotten and
+    // the hook goes back to key-downs, so the next press starts a new one.
+    void Reset();
+
     int triggerState() const { return triggerState_; }
     int pressCount() const { return pressCount_; }
     int lastPressTime() const { return lastPressTime_; }

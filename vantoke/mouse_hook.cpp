@@ -3,6 +3,7 @@
 #include "vantoke/keyboard_hook.h"
 
 static_assert(kOtherKeyMessage == vantoke::kOtherKeyNotice);
+static_assert(kHookReinstalledMessage == vantoke::kHookReinstalledNotice);
 
 CMouseHook::CMouseHook() : hook_(new vantoke::KeyboardHook) {}
 

@@ -17,6 +17,12 @@ class KeyboardHook;
 // Posted to the target when any key other than the watched one goes down;
 // wParam is the key's virtual-key code.
 constexpr UINT kOtherKeyMessage = WM_APP + 0x10;
+// Posted to the target when the system had removed the hook (it does so
+// silently after the hook once took too long) and the library has installed it
+// again. Key events may have gone by unseen: a sequence under way is to be
+// forgotten. The notifications of the missed key events that the library could
+// recover follow it.
+constexpr UINT kHookReinstalledMessage = WM_APP + 0x11;
 
 class VANTOKE_API CMouseHook {
 public:
@@ -33,7 +39,8 @@ public:
     void SetKey(UINT virtualKey);
     // 0: one WM_HSCROLL when the key goes down; 1: when it goes up.
     void SetAction(UINT action);
-    // The window that receives WM_HSCROLL and kOtherKeyMessage, posted.
+    // The window that receives WM_HSCROLL, kOtherKeyMessage and
+    // kHookReinstalledMessage, posted.
     void SetTarget(HWND target);
 
 private:

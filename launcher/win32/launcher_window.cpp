@@ -242,6 +242,7 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     switch (message) {
         case WM_HSCROLL: OnKeyNotification(); return true;
         case kOtherKeyMessage: trigger_.OnOtherKey(); return true;
+        case kHookReinstalledMessage: trigger_.Reset(); return true;
         case kTrayMessage:
             if (wParam == kTrayIconId && LOWORD(lParam) == WM_RBUTTONUP) PostMessageW(hwnd(), WM_RBUTTONUP, 0, 0);
             return true;

@@ -268,4 +268,54 @@ TEST(KeyPressTriggerChords, OtherKeyAfterTheSummonDoesNotHoldBackTheNextSequence
     EXPECT_TRUE(k.Tap(5400));
 }
 
+// The hook was installed again after the system had removed it.
+TEST(KeyPressTriggerReset, ForgetsTheSequenceUnderWay) {
+    Keyboard k;
+    k.Tap(1000);
+    k.Tap(1200);
+    k.trigger.Reset();
+    EXPECT_EQ(k.trigger.triggerState(), 0);
+    EXPECT_FALSE(k.Tap(1400));  // within the limit, yet the first of a new sequence
+    EXPECT_EQ(k.trigger.pressCount(), 1);
+    EXPECT_EQ(k.trigger.lastPressTime(), 1400);
+    EXPECT_FALSE(k.Tap(1600));
+    EXPECT_TRUE(k.Tap(1800));
+}
+
+TEST(KeyPressTriggerReset, WhileWaitingForTheKeyUpPutsTheHookBackOnKeyDowns) {
+    Keyboard k;
+    k.Notify(1000);  // down: the hook now waits for the key-up
+    ASSERT_EQ(k.hook.actions.back(), 1u);
+    k.trigger.Reset();  // the key-up went by while the hook was gone
+    EXPECT_EQ(k.hook.actions.back(), 0u);
+    EXPECT_EQ(k.trigger.triggerState(), 0);
+    EXPECT_FALSE(k.Notify(1150));  // the next key-down starts a sequence
+    EXPECT_EQ(k.trigger.triggerState(), 1);
+    EXPECT_EQ(k.trigger.pressCount(), 1);
+    k.Notify(1180);
+    k.Tap(1300);
+    EXPECT_TRUE(k.Tap(1450));
+}
+
+TEST(KeyPressTriggerReset, EvenTwoPressesNeededStartAfresh) {
+    Keyboard k;
+    k.countIndex = 0;
+    k.Tap(1000);
+    k.trigger.Reset();
+    EXPECT_FALSE(k.Tap(1100));
+    EXPECT_TRUE(k.Tap(1200));
+}
+
+TEST(KeyPressTriggerReset, AfterASummonTheNextTapsSummonAgain) {
+    Keyboard k;
+    k.Tap(1000);
+    k.Tap(1200);
+    ASSERT_TRUE(k.Tap(1400));
+    k.trigger.Reset();
+    EXPECT_FALSE(k.Tap(1500));
+    EXPECT_FALSE(k.Tap(1600));
+    EXPECT_TRUE(k.Tap(1700));
+    EXPECT_EQ(k.summons, 2);
+}
+
 }  // namespace

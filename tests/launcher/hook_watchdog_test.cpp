@@ -1,0 +1,274 @@
+// The hook watchdog's judgement from the two counts, whichever road delivers a
+// key event first, and the replay of missed events into the trigger.
+#include "vantoke/hook_watchdog.h"
+
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "launcher/trigger.h"
+
+namespace {
+
+using vantoke::CheckTimer;
+using vantoke::HookWatchdog;
+using vantoke::KeyEvent;
+using vantoke::KeyNotice;
+namespace vk = vantoke::vk;
+
+constexpr unsigned kKeyC = 0x43;
+
+// Raw input names Ctrl by its generic key, the right one with E0.
+KeyEvent RawDown(unsigned key, bool e0 = false) { return vantoke::KeyEventFromRawInput(key, 0x1D, e0 ? 2 : 0, 0); }
+KeyEvent RawUp(unsigned key, bool e0 = false) { return vantoke::KeyEventFromRawInput(key, 0x1D, e0 ? 3 : 1, 0); }
+
+// The hook thread's two roads: the hook's count and the watchdog fed with raw
+// input, and whether the check timer runs.
+struct HookThread {
+    HookWatchdog watchdog;
+    std::uint32_t hookEvents = 0;
+    std::uint32_t nowMs = 5000;
+    bool timerArmed = false;
+    int arms = 0;
+
+    void Hook() { ++hookEvents; }
+    // A raw event `afterMs` after the previous one.
+    void Raw(const KeyEvent& event, std::uint32_t afterMs = 1) {
+        nowMs += afterMs;
+        switch (watchdog.OnRawKey(event, hookEvents, nowMs)) {
+            case CheckTimer::Arm:
+                EXPECT_FALSE(timerArmed) << "armed twice";
+                timerArmed = true;
+                ++arms;
+                break;
+            case CheckTimer::Disarm:
+                EXPECT_TRUE(timerArmed) << "disarmed without a timer";
+                timerArmed = false;
+                break;
+            case CheckTimer::Keep:
+                break;
+        }
+    }
+    // The timer fires: it must have been armed.
+    vantoke::WatchdogVerdict Check() {
+        EXPECT_TRUE(timerArmed) << "a check without a timer";
+        vantoke::WatchdogVerdict verdict = watchdog.OnCheck(hookEvents);
+        timerArmed = verdict.rearm;
+        return verdict;
+    }
+};
+
+bool SameEvent(const KeyEvent& a, const KeyEvent& b) {
+    return a.virtualKey == b.virtualKey && a.keyUp == b.keyUp && a.extended == b.extended;
+}
+
+TEST(HookWatchdog, HookBeforeRawInputNeverArmsATimer) {
+    HookThread thread;
+    for (int i = 0; i < 1000; ++i) {
+        thread.Hook();
+        thread.Raw(i % 2 == 0 ? RawDown(vk::kControl) : RawUp(vk::kControl));
+    }
+    EXPECT_EQ(thread.arms, 0);
+    EXPECT_FALSE(thread.timerArmed);
+}
+
+TEST(HookWatchdog, RawInputBeforeTheHookArmsOnceAndFindsNothingMissed) {
+    HookThread thread;
+    thread.Raw(RawDown(vk::kControl));
+    EXPECT_TRUE(thread.timerArmed);
+    thread.Hook();
+    const auto verdict = thread.Check();
+    EXPECT_FALSE(verdict.reinstall);
+    EXPECT_FALSE(verdict.rearm);
+
+    // Typing on in that order: one timer for the burst, nothing missed.
+    thread.Raw(RawUp(vk::kControl));
+    thread.Hook();
+    thread.Raw(RawDown(kKeyC));
+    thread.Hook();
+    thread.Raw(RawUp(kKeyC));
+    thread.Hook();
+    EXPECT_EQ(thread.arms, 2);
+    const auto burst = thread.Check();
+    EXPECT_FALSE(burst.reinstall);
+    EXPECT_FALSE(burst.rearm);
+
+    // A hook call that comes first again settles a pending check on arrival.
+    thread.Raw(RawDown(kKeyC));
+    ASSERT_TRUE(thread.timerArmed);
+    thread.Hook();
+    thread.Hook();
+    thread.Raw(RawUp(kKeyC));
+    EXPECT_FALSE(thread.timerArmed);
+}
+
+TEST(HookWatchdog, EventsStillOnTheirWayAtTheCheckAreCheckedAgain) {
+    HookThread thread;
+    thread.Raw(RawDown(vk::kControl));
+    thread.Hook();
+    thread.Raw(RawUp(vk::kControl));  // its hook call is still to come
+    auto verdict = thread.Check();
+    EXPECT_FALSE(verdict.reinstall);
+    EXPECT_TRUE(verdict.rearm);
+    thread.Hook();
+    verdict = thread.Check();
+    EXPECT_FALSE(verdict.reinstall);
+    EXPECT_FALSE(verdict.rearm);
+}
+
+TEST(HookWatchdog, AHookThatWasRemovedIsReinstalledWithTheEventsItMissed) {
+    HookThread thread;
+    thread.Hook();
+    thread.Raw(RawDown(kKeyC));
+    thread.Hook();
+    thread.Raw(RawUp(kKeyC));
+    // The system removes the hook here.
+    const std::vector<KeyEvent> taps = {RawDown(vk::kControl), RawUp(vk::kControl), RawDown(vk::kControl, true),
+                                        RawUp(vk::kControl, true)};
+    for (const KeyEvent& event : taps) thread.Raw(event);
+    EXPECT_EQ(thread.arms, 1);
+
+    const auto verdict = thread.Check();
+    EXPECT_TRUE(verdict.reinstall);
+    EXPECT_FALSE(verdict.someLost);
+    ASSERT_EQ(verdict.missed.size(), taps.size());
+    for (std::size_t i = 0; i < taps.size(); ++i) EXPECT_TRUE(SameEvent(verdict.missed[i], taps[i])) << i;
+
+    // The new hook sees everything again: no more checks.
+    for (int i = 0; i < 10; ++i) {
+        thread.Hook();
+        thread.Raw(RawDown(kKeyC));
+    }
+    EXPECT_EQ(thread.arms, 1);
+}
+
+TEST(HookWatchdog, MoreMissedThanKeptNamesTheLatestAndSaysSomeWereLost) {
+    HookThread thread;
+    const std::size_t missed = HookWatchdog::kKeptEvents + 5;
+    for (std::size_t i = 0; i < missed; ++i) thread.Raw(RawDown(0x41 + static_cast<unsigned>(i % 26)));
+    const auto verdict = thread.Check();
+    EXPECT_TRUE(verdict.reinstall);
+    EXPECT_TRUE(verdict.someLost);
+    ASSERT_EQ(verdict.missed.size(), HookWatchdog::kKeptEvents);
+    EXPECT_EQ(verdict.missed.front().virtualKey, 0x41u + 5);
+    EXPECT_EQ(verdict.missed.back().virtualKey, 0x41u + (missed - 1) % 26);
+}
+
+TEST(HookWatchdog, TheHookAheadInABurstIsWaitedFor) {
+    HookThread thread;
+    for (int i = 0; i < 50; ++i) thread.Hook();  // it takes all its calls first
+    for (int i = 0; i < 50; ++i) thread.Raw(RawDown(kKeyC));
+    thread.Hook();
+    thread.Raw(RawUp(kKeyC), 500);
+    EXPECT_EQ(thread.arms, 0);
+}
+
+TEST(HookWatchdog, InputOnlyTheHookSeesDoesNotHideALaterMiss) {
+    HookThread thread;
+    for (int i = 0; i < 20; ++i) thread.Hook();  // keys another program's hook swallowed
+    thread.Raw(RawDown(kKeyC));
+    EXPECT_FALSE(thread.timerArmed);
+    // Within the grace those calls may still be waiting for their raw events...
+    thread.Raw(RawUp(kKeyC), 5);
+    EXPECT_FALSE(thread.timerArmed);
+    // ...after a quiet spell they cannot be: the hook, gone now, is missed at once.
+    thread.Raw(RawDown(vk::kControl), 300);
+    ASSERT_TRUE(thread.timerArmed);
+    const auto verdict = thread.Check();
+    EXPECT_TRUE(verdict.reinstall);
+    ASSERT_EQ(verdict.missed.size(), 1u);
+    EXPECT_EQ(verdict.missed[0].virtualKey, vk::kControl);
+}
+
+TEST(HookWatchdog, CountsAndTicksMayWrap) {
+    HookThread thread;
+    thread.hookEvents = UINT32_MAX - 2;
+    thread.watchdog = HookWatchdog(thread.hookEvents);
+    thread.nowMs = UINT32_MAX - 3;  // the tick wraps as well
+    for (int i = 0; i < 6; ++i) {
+        thread.Hook();
+        thread.Raw(RawDown(kKeyC));
+    }
+    EXPECT_EQ(thread.arms, 0);
+    thread.Raw(RawDown(kKeyC));
+    EXPECT_TRUE(thread.Check().reinstall);
+}
+
+TEST(HookWatchdog, RawReportsWithoutAKeyNeverReachTheHook) {
+    EXPECT_FALSE(vantoke::ReachesTheHook(0xFF));  // overrun, first half of Pause
+    EXPECT_FALSE(vantoke::ReachesTheHook(0));
+    EXPECT_TRUE(vantoke::ReachesTheHook(vk::kControl));
+    EXPECT_TRUE(vantoke::ReachesTheHook(0xFE));
+
+    const KeyEvent rightUp = vantoke::KeyEventFromRawInput(vk::kControl, 0x1D, 3, vantoke::kOwnInputMarker);
+    EXPECT_TRUE(rightUp.keyUp);
+    EXPECT_TRUE(rightUp.extended);
+    EXPECT_EQ(rightUp.scanCode, 0x1Du);
+    EXPECT_EQ(rightUp.extraInfo, vantoke::kOwnInputMarker);
+}
+
+// ---- Replay ------------------------------------------------------------------
+
+std::vector<KeyNotice> Notices(const std::vector<vantoke::ReplayedNotice>& replayed) {
+    std::vector<KeyNotice> notices;
+    for (const auto& notice : replayed) notices.push_back(notice.notice);
+    return notices;
+}
+
+TEST(ReplayMissedEvents, FollowsTheActionTheLauncherSetsAfterEachNotice) {
+    vantoke::WatchedKeyState state;
+    const auto replayed = vantoke::ReplayMissedEvents(
+        {RawDown(vk::kControl), RawDown(vk::kControl), RawUp(vk::kControl), RawDown(kKeyC), RawUp(kKeyC)},
+        vk::kControl, state);
+    ASSERT_EQ(replayed.size(), 3u);  // down, the key-up asked for, C; not the auto-repeat
+    EXPECT_EQ(Notices(replayed),
+              (std::vector<KeyNotice>{KeyNotice::WatchedKey, KeyNotice::WatchedKey, KeyNotice::OtherKey}));
+    EXPECT_EQ(replayed[2].virtualKey, kKeyC);
+    EXPECT_EQ(state.sidesDown, 0u);
+}
+
+TEST(ReplayMissedEvents, BothSidesHeldAreOnePressAndOwnInputIsSkipped) {
+    vantoke::WatchedKeyState state;
+    const auto replayed = vantoke::ReplayMissedEvents(
+        {RawDown(vk::kControl), RawDown(vk::kControl, true), RawUp(vk::kControl), RawUp(vk::kControl, true),
+         vantoke::KeyEventFromRawInput(kKeyC, 0x2E, 0, vantoke::kOwnInputMarker)},
+        vk::kControl, state);
+    EXPECT_EQ(Notices(replayed), (std::vector<KeyNotice>{KeyNotice::WatchedKey, KeyNotice::WatchedKey}));
+}
+
+TEST(ReplayMissedEvents, AKeyHeldWhenTheHookWentIsNotPressedAgainByItsRepeat) {
+    vantoke::WatchedKeyState state{vk::kControl, 1};  // Ctrl was down when the hook went
+    const auto replayed =
+        vantoke::ReplayMissedEvents({RawDown(vk::kControl), RawUp(vk::kControl)}, vk::kControl, state);
+    EXPECT_TRUE(replayed.empty());  // action 0 after the reset: the key-up is not asked for
+    EXPECT_EQ(state.sidesDown, 0u);
+}
+
+// A tap made while the hook was gone still counts: three taps summon.
+struct RecordingHook : launcher::HookControl {
+    unsigned action = 0;
+    void SetAction(unsigned value) override { action = value; }
+};
+
+TEST(ReplayMissedEvents, AMissedTapCountsTowardsTheSummons) {
+    RecordingHook hook;
+    launcher::KeyPressTrigger trigger(hook);
+    vantoke::WatchedKeyState state;
+    ASSERT_FALSE(trigger.OnKeyNotification(1000, 1, 50));  // a press before the hook went
+    trigger.Reset();                                       // the reinstall notice comes first
+    int stamp = 1100;
+    for (const auto& notice :
+         vantoke::ReplayMissedEvents({RawDown(vk::kControl), RawUp(vk::kControl)}, vk::kControl, state)) {
+        ASSERT_EQ(notice.notice, KeyNotice::WatchedKey);
+        EXPECT_FALSE(trigger.OnKeyNotification(stamp++, 1, 50));
+    }
+    EXPECT_EQ(trigger.pressCount(), 1);
+    EXPECT_EQ(hook.action, 0u);  // in step with the new hook
+    // Two more taps through the new hook.
+    EXPECT_FALSE(trigger.OnKeyNotification(1300, 1, 50));
+    EXPECT_FALSE(trigger.OnKeyNotification(1340, 1, 50));
+    EXPECT_TRUE(trigger.OnKeyNotification(1500, 1, 50));
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include "vantoke/hook_watchdog.h"
+
+namespace vantoke {
+
+KeyEvent KeyEventFromRawInput(unsigned virtualKey, unsigned makeCode, unsigned flags,
+                              std::uintptr_t extraInfo) noexcept {
+    return KeyEvent{virtualKey, makeCode, (flags & raw::kE0) != 0, (flags & raw::kBreak) != 0, extraInfo};
+}
+
+bool ReachesTheHook(unsigned rawVirtualKey) noexcept {
+    return rawVirtualKey != 0 && rawVirtualKey < raw::kNoVirtualKey;
+}
+
+CheckTimer HookWatchdog::OnRawKey(const KeyEvent& event, std::uint32_t hookEvents, std::uint32_t nowMs) noexcept {
+    kept_[keptNext_] = event;
+    keptNext_ = (keptNext_ + 1) % kKeptEvents;
+    if (keptCount_ < kKeptEvents) ++keptCount_;
+
+    // The hook may run ahead of raw input for a while (a burst of input lets
+    // it take all its calls first). After a quiet spell, though, every hook
+    // call made before the previous raw event has long had its raw event: if
+    // the hook was ahead then, that was input raw input does not report (a key
+    // another program's hook swallowed), and it must not hide a later miss.
+    if (anyRaw_ && nowMs - lastRawMs_ > kGraceMs && behindAtLastRaw_ < 0) {
+        hookBase_ += static_cast<std::uint32_t>(-static_cast<std::int64_t>(behindAtLastRaw_));
+    }
+    ++rawEvents_;
+    anyRaw_ = true;
+    lastRawMs_ = nowMs;
+    behindAtLastRaw_ = Behind(rawEvents_, hookEvents);
+
+    if (behindAtLastRaw_ <= 0) {
+        if (!armed_) return CheckTimer::Keep;
+        armed_ = false;
+        return CheckTimer::Disarm;
+    }
+    if (armed_) return CheckTimer::Keep;
+    armed_ = true;
+    rawWhenArmed_ = rawEvents_;
+    return CheckTimer::Arm;
+}
+
+WatchdogVerdict HookWatchdog::OnCheck(std::uint32_t hookEvents) {
+    WatchdogVerdict verdict;
+    armed_ = false;
+    const std::int32_t behind = Behind(rawEvents_, hookEvents);
+    if (behind <= 0) return verdict;
+    if (Behind(rawWhenArmed_, hookEvents) <= 0) {
+        // What was there at the arming has been seen; newer events may still be on their way.
+        armed_ = true;
+        rawWhenArmed_ = rawEvents_;
+        verdict.rearm = true;
+        return verdict;
+    }
+
+    // The hook stopped before the latest events: those are the missed ones.
+    const std::size_t missed = static_cast<std::size_t>(behind);
+    const std::size_t replayable = missed < keptCount_ ? missed : keptCount_;
+    verdict.reinstall = true;
+    verdict.someLost = missed > replayable;
+    verdict.missed.reserve(replayable);
+    for (std::size_t i = replayable; i > 0; --i) {
+        verdict.missed.push_back(kept_[(keptNext_ + kKeptEvents - i) % kKeptEvents]);
+    }
+    // The new hook starts level with raw input.
+    hookBase_ = hookEvents - rawEvents_;
+    behindAtLastRaw_ = 0;
+    return verdict;
+}
+
+std::vector<ReplayedNotice> ReplayMissedEvents(const std::vector<KeyEvent>& missed, unsigned watchedKey,
+                                               WatchedKeyState& state) {
+    std::vector<ReplayedNotice> notices;
+    unsigned action = 0;
+    for (const KeyEvent& event : missed) {
+        const KeyNotice notice = FilterKeyEvent(event, watchedKey, action, state);
+        if (notice == KeyNotice::None) continue;
+        notices.push_back({notice, event.virtualKey});
+        if (notice == KeyNotice::WatchedKey) action = action == 0 ? 1 : 0;
+    }
+    return notices;
+}
+
+}  // namespace vantoke
