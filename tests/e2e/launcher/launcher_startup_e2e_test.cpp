@@ -1,6 +1,6 @@
 // Tobi.exe's start under stress: ten copies started at once, a copy that died,
 // another program's window titled "Tobi", and a start-up folder without write
-// access.
+// access; and opt.x held open by another program when the options are saved.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -45,6 +45,18 @@ BOOL CALLBACK CountTobiWindow(HWND window, LPARAM count) {
 int CountWindowsTitledTobi() {
     int count = 0;
     EnumWindows(&CountTobiWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+int CountFiles(const std::wstring& pattern) {
+    int count = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        ++count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
     return count;
 }
 
@@ -249,6 +261,43 @@ TEST_F(LauncherStartup, AFolderWithoutWriteAccessRunsOnDefaultsInMemoryAndSaysNo
     e2e::TypeLetters("EXI", 80);
     ASSERT_TRUE(tobi.WaitForExit()) << Describe();
     EXPECT_EQ(tobi.ExitCode(), 0u);
+}
+
+TEST_F(LauncherStartup, OptXHeldOpenByAnotherProgramIsLeftWholeAndTheNewKeyWorksAllTheSame) {
+    ASSERT_TRUE(folder.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll"}));
+    e2e::Process tobi = e2e::StartProgram(folder.File(L"Tobi.exe"), L"", folder.Path());
+    HWND menu = WaitForMenu(tobi);
+    ASSERT_NE(menu, nullptr) << Describe();
+    ASSERT_NO_FATAL_FAILURE(CloseMenu(menu));
+    const auto defaults = e2e::ReadFileBytes(folder.File(L"opt.x"));
+    ASSERT_TRUE(defaults.has_value());
+    HANDLE held = CreateFileW(folder.File(L"opt.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    HWND window = MainWindowOf(tobi);
+    ASSERT_NE(window, nullptr);
+    WaitUntilIdle(window);
+    e2e::TapKey(VK_CONTROL, 3, 100);
+    ASSERT_NE(WaitForMenu(tobi), nullptr) << Describe();
+    e2e::TypeLetters("OPT", 80);
+    HWND options = e2e::WaitForWindow({L"設定", e2e::kDialogClass, tobi.Id()});
+    ASSERT_NE(options, nullptr) << Describe();
+    SendMessageW(GetDlgItem(options, kKeyList), CB_SETCURSEL, 2, 0);  // Shift
+    ASSERT_TRUE(e2e::PressButton(options, IDOK));
+    ASSERT_TRUE(e2e::WaitForWindowGone(options));
+    WaitUntilIdle(window);
+    e2e::Sleep(kQuietMs);
+    EXPECT_EQ(WarningOf(tobi), nullptr) << Describe();
+    CloseHandle(held);
+    EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"opt.x")), defaults);
+    EXPECT_TRUE(e2e::IsReadOnly(folder.File(L"opt.x")));
+    EXPECT_EQ(CountFiles(folder.File(L"opt.x.tmp*")), 0) << "a temporary was left behind";
+
+    WaitUntilIdle(window);
+    e2e::TapKey(VK_SHIFT, 3, 100);
+    ASSERT_NE(WaitForMenu(tobi), nullptr) << "the Shift kept in memory does not summon\n" << Describe();
+    e2e::TypeLetters("EXI", 80);
+    ASSERT_TRUE(tobi.WaitForExit()) << Describe();
 }
 
 }  // namespace
