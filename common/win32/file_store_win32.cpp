@@ -70,10 +70,15 @@ bool WriterIsGone(DWORD processId, unsigned long number, const FILETIME& lastWri
     DWORD exitCode = 0;
     if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) return true;
     // The id may have been reused: a process started after the file was last
-    // written did not write it.
+    // written did not write it. File times can lag the clock by a few ticks, so
+    // only a clear margin counts.
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return false;
-    return CompareFileTime(&created, &lastWrite) > 0;
+    constexpr unsigned long long kMarginIn100ns = 2ull * 10000000ull;  // 2 s
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return ticks(created) > ticks(lastWrite) + kMarginIn100ns;
 }
 
 // Removes the temporaries of `target` that a process killed in the middle of a
