@@ -18,6 +18,8 @@ constexpr unsigned kLeftControl = 0xA2;
 constexpr unsigned kRightControl = 0xA3;
 constexpr unsigned kLeftMenu = 0xA4;
 constexpr unsigned kRightMenu = 0xA5;
+constexpr unsigned kLeftWindows = 0x5B;
+constexpr unsigned kRightWindows = 0x5C;
 }  // namespace vk
 
 constexpr unsigned kDefaultWatchedKey = vk::kControl;
@@ -45,16 +47,26 @@ enum class KeyNotice {
     OtherKey,    // another key went down
 };
 
-// Which sides of the watched key are down. Belongs to the hook thread.
+// Which sides of the watched key are down, and which other modifier keys.
+// Belongs to the hook thread.
 struct WatchedKeyState {
     unsigned key = 0;          // the watched key this state was kept for
     unsigned sidesDown = 0;    // bit 0 left (or the only key), bit 1 right
+    unsigned modifiersDown = 0;  // other modifiers held, one bit per key (Shift, Ctrl, Alt, Windows; each side)
 };
+
+// Asks the system whether a key is down now (GetAsyncKeyState on Windows).
+using KeyDownQuery = bool (*)(unsigned virtualKey) noexcept;
 
 // One key event. `action` 0 notifies when the watched key goes down, any
 // other value when it goes up; the left and right keys count as one key, and
 // key-downs while it is already down (auto-repeat) are not transitions.
-KeyNotice FilterKeyEvent(const KeyEvent& event, unsigned watchedKey, unsigned action,
-                         WatchedKeyState& state) noexcept;
+// A press of the watched key while another modifier is held (Alt+Shift,
+// Ctrl+Shift to switch layouts) is a chord, reported as another key. A
+// modifier whose key-up never came by (it went to a locked desktop) would
+// make every press look like a chord: `isKeyDown`, when given, is asked about
+// the modifiers believed held before a press is taken for a chord.
+KeyNotice FilterKeyEvent(const KeyEvent& event, unsigned watchedKey, unsigned action, WatchedKeyState& state,
+                         KeyDownQuery isKeyDown = nullptr) noexcept;
 
 }  // namespace vantoke

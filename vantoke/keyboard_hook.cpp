@@ -10,6 +10,7 @@ static_assert(vk::kShift == VK_SHIFT && vk::kControl == VK_CONTROL && vk::kMenu 
 static_assert(vk::kLeftShift == VK_LSHIFT && vk::kRightShift == VK_RSHIFT);
 static_assert(vk::kLeftControl == VK_LCONTROL && vk::kRightControl == VK_RCONTROL);
 static_assert(vk::kLeftMenu == VK_LMENU && vk::kRightMenu == VK_RMENU);
+static_assert(vk::kLeftWindows == VK_LWIN && vk::kRightWindows == VK_RWIN);
 static_assert(raw::kBreak == RI_KEY_BREAK && raw::kE0 == RI_KEY_E0);
 
 const wchar_t* const kWatchdogClass = L"VantokeHookWatchdog";
@@ -39,6 +40,10 @@ HMODULE ThisModule() {
 
 HHOOK InstallHook() noexcept {
     return SetWindowsHookExW(WH_KEYBOARD_LL, LowLevelKeyboardProc, ThisModule(), 0);
+}
+
+bool IsKeyDownNow(unsigned virtualKey) noexcept {
+    return (GetAsyncKeyState(static_cast<int>(virtualKey)) & 0x8000) != 0;
 }
 
 void PostNotice(HWND target, KeyNotice notice, unsigned virtualKey) noexcept {
@@ -99,7 +104,8 @@ void HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
     const KeyEvent key{event.vkCode, event.scanCode, (event.flags & LLKHF_EXTENDED) != 0,
                        (event.flags & LLKHF_UP) != 0, event.dwExtraInfo};
     const KeyNotice notice = FilterKeyEvent(key, state.watchedKey.load(std::memory_order_relaxed),
-                                            state.action.load(std::memory_order_relaxed), state.keyState);
+                                            state.action.load(std::memory_order_relaxed), state.keyState,
+                                            IsKeyDownNow);
     if (notice == KeyNotice::None) return;
     const HWND target = state.target.load(std::memory_order_acquire);
     if (target == nullptr) return;

@@ -151,8 +151,14 @@ TEST(KeyFilter, ChangingTheWatchedKeyStartsFromKeyUp) {
     EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
     hook.watchedKey = vk::kShift;  // Ctrl still held
     EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::OtherKey);  // Ctrl+Shift: a chord
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftShift)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::None);
     EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::WatchedKey);
-    hook.watchedKey = vk::kControl;  // back to Ctrl while it is down: its next down counts
+    hook.watchedKey = vk::kControl;  // back to Ctrl while Shift is down: a chord again
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftShift)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::None);
     EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
 }
 
@@ -161,6 +167,83 @@ TEST(KeyFilter, AnyOtherWatchedKeyIsItsOwnOnlySide) {
     hook.watchedKey = kKeyA;
     EXPECT_EQ(hook.CountWatched({Down(kKeyA), Down(kKeyA), Up(kKeyA)}), 1);
     EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+}
+
+// ---- Presses with another modifier held --------------------------------------
+
+bool NothingIsDown(unsigned) noexcept { return false; }
+bool EverythingIsDown(unsigned) noexcept { return true; }
+
+TEST(KeyFilterHeldModifier, APressWithAnotherModifierHeldIsAChord) {
+    Hook hook;
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::OtherKey);  // its auto-repeat
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Down(vk::kRightControl, 0x1D, true)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kRightControl, 0x1D, true)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftShift)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);  // bare again
+}
+
+TEST(KeyFilterHeldModifier, ShiftTappedToSwitchLayoutsIsAChordWithEveryModifier) {
+    for (unsigned held : {vk::kLeftMenu, vk::kRightMenu, vk::kLeftControl, vk::kRightControl, vk::kLeftWindows,
+                          vk::kRightWindows}) {
+        Hook hook;
+        hook.watchedKey = vk::kShift;
+        EXPECT_EQ(hook.Feed(Down(held)), KeyNotice::OtherKey);
+        EXPECT_EQ(hook.CountWatched({Down(vk::kLeftShift), Up(vk::kLeftShift), Down(vk::kRightShift),
+                                     Up(vk::kRightShift), Down(vk::kShift), Up(vk::kShift)}),
+                  0)
+            << held;
+        EXPECT_EQ(hook.Feed(Up(held)), KeyNotice::None);
+        EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::WatchedKey) << held;
+    }
+}
+
+TEST(KeyFilterHeldModifier, GenericModifiersTakeTheirSide) {
+    Hook hook;
+    EXPECT_EQ(hook.Feed(Down(vk::kShift, vantoke::kRightShiftScanCode)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kShift, 0x2A)), KeyNotice::None);  // the left one: the right is still down
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kRightShift)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilterHeldModifier, TheReleaseTheLauncherWaitsForStillComes) {
+    Hook hook;
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
+    hook.action = 1;
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftShift)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::WatchedKey);
+}
+
+TEST(KeyFilterHeldModifier, AModifierTheSystemSaysIsUpIsForgotten) {
+    Hook hook;
+    // Windows+L: the key-up of the Windows key goes to the locked desktop.
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftWindows)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Down(0x4C)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(0x4C)), KeyNotice::None);
+    // Without asking the system, every later press would look like a chord.
+    EXPECT_EQ(FilterKeyEvent(Down(vk::kLeftControl), vk::kControl, 0, hook.state, EverythingIsDown),
+              KeyNotice::OtherKey);
+    EXPECT_EQ(FilterKeyEvent(Up(vk::kLeftControl), vk::kControl, 0, hook.state, EverythingIsDown), KeyNotice::None);
+    EXPECT_EQ(FilterKeyEvent(Down(vk::kLeftControl), vk::kControl, 0, hook.state, NothingIsDown),
+              KeyNotice::WatchedKey);
+    EXPECT_EQ(hook.state.modifiersDown, 0u);
+}
+
+TEST(KeyFilterHeldModifier, AWatchedKeyHeldWhenAnotherIsChosenStaysAModifier) {
+    Hook hook;
+    hook.watchedKey = vk::kShift;
+    EXPECT_EQ(hook.Feed(Down(vk::kRightShift)), KeyNotice::WatchedKey);
+    hook.watchedKey = vk::kControl;  // Shift still held
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::OtherKey);
+    EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Up(vk::kRightShift)), KeyNotice::None);
+    EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
 }
 
 }  // namespace

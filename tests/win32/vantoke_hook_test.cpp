@@ -180,6 +180,28 @@ TEST_F(VantokeHook, OwnTaggedInputIsIgnored) {
     EXPECT_TRUE(sink.otherKeys.empty());
 }
 
+TEST_F(VantokeHook, APressWithAnotherModifierHeldIsReportedAsAnotherKey) {
+    Send({Key(VK_LSHIFT, false), Key(VK_LCONTROL, false), Key(VK_LCONTROL, true), Key(VK_LSHIFT, true)});
+    ASSERT_TRUE(sink.Collect());
+    EXPECT_EQ(sink.scrolls, 0);
+    EXPECT_EQ(sink.otherKeys, (std::vector<UINT>{VK_LSHIFT, VK_LCONTROL}));
+    Send(Taps(VK_LCONTROL, 1));
+    ASSERT_TRUE(sink.Collect());
+    EXPECT_EQ(sink.scrolls, 1);
+}
+
+TEST_F(VantokeHook, AModifierReleasedUnseenIsForgottenAtTheNextPress) {
+    // The hook sees Shift go down but not up (as when the release goes to a
+    // locked desktop); the system knows it is up.
+    Send({Key(VK_LSHIFT, false), Key(VK_LSHIFT, true, vantoke::kOwnInputMarker)});
+    ASSERT_TRUE(sink.Collect());
+    EXPECT_EQ(sink.otherKeys, (std::vector<UINT>{VK_LSHIFT}));
+    Send(Taps(VK_LCONTROL, 2));
+    ASSERT_TRUE(sink.Collect());
+    EXPECT_EQ(sink.scrolls, 2);
+    EXPECT_TRUE(sink.otherKeys.empty());
+}
+
 TEST_F(VantokeHook, SecondStartInstallsNoSecondHook) {
     const HHOOK first = hook->Start();
     EXPECT_EQ(hook->Start(), first);
