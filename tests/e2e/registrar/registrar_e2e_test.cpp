@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/driver.h"
+#include "tests/support/list_box_items.h"
 
 namespace {
 
@@ -24,20 +25,7 @@ const std::wstring kQuestion = L"Tobi.exeを起動しますか ？";
 
 std::wstring ControlText(HWND dialog, int id) { return e2e::WindowText(GetDlgItem(dialog, id)); }
 
-std::vector<std::wstring> ListItems(HWND dialog, int id) {
-    HWND list = GetDlgItem(dialog, id);
-    std::vector<std::wstring> items;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-        const LRESULT copied =
-            SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-        items.push_back(text);
-    }
-    return items;
-}
+std::vector<std::wstring> ListItems(HWND dialog, int id) { return ListBoxItems(GetDlgItem(dialog, id)); }
 
 // Polls until the control shows `text`; false after the timeout.
 bool WaitForControlText(HWND dialog, int id, const std::wstring& text) {

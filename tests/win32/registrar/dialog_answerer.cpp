@@ -1,6 +1,7 @@
 #include "dialog_answerer.h"
 
 #include "common/win32/dialog.h"
+#include "tests/support/list_box_items.h"
 
 namespace testing_win32 {
 namespace {
@@ -109,19 +110,7 @@ std::wstring AllStaticTexts(HWND dialog) {
     return joined;
 }
 
-std::vector<std::wstring> ListItems(HWND list) {
-    std::vector<std::wstring> items;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-        const LRESULT copied =
-            SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-        items.push_back(text);
-    }
-    return items;
-}
+std::vector<std::wstring> ListItems(HWND list) { return ListBoxItems(list); }
 
 void SelectListItems(HWND list, const std::vector<int>& items) {
     SendMessageW(list, LB_SETSEL, FALSE, -1);
