@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/message_window.h"
+
 #include "vantoke/key_filter.h"
 
 namespace {
@@ -18,13 +20,7 @@ constexpr DWORD kWaitMs = 5000;
 class NoticeSink {
 public:
     NoticeSink() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"VantokeTestSink";
-        RegisterClassW(&windowClass);  // fails harmlessly for the second sink
-        window_ = CreateWindowExW(0, L"VantokeTestSink", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+        window_ = CreateMessageOnlyWindow(L"VantokeTestSink");
     }
     ~NoticeSink() { DestroyWindow(window_); }
     NoticeSink(const NoticeSink&) = delete;

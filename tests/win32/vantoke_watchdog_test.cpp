@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/message_window.h"
+
 #include "launcher/trigger.h"
 
 namespace {
@@ -24,13 +26,7 @@ constexpr int kSpeed = 50;      // 520 ms
 class LauncherStandIn : public launcher::HookControl {
 public:
     explicit LauncherStandIn(vantoke::HookState& hookState) : hookState_(hookState) {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"VantokeWatchdogTestSink";
-        RegisterClassW(&windowClass);  // fails harmlessly for the second one
-        window_ = CreateWindowExW(0, L"VantokeWatchdogTestSink", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+        window_ = CreateMessageOnlyWindow(L"VantokeWatchdogTestSink");
     }
     ~LauncherStandIn() override { DestroyWindow(window_); }
     LauncherStandIn(const LauncherStandIn&) = delete;
