@@ -9,6 +9,27 @@ int TimeStamp(long long secondsSinceEpoch, int milliseconds) {
     return static_cast<int>(seconds * 1000 + milliseconds);
 }
 
+long long EpochMsFromFileTime(std::uint64_t fileTimeTicks) {
+    constexpr long long kFileTimeToEpochMs = 11644473600000LL;  // 1601-01-01 to 1970-01-01
+    return static_cast<long long>(fileTimeTicks / 10000) - kFileTimeToEpochMs;
+}
+
+int StampFromEpochMs(long long epochMs) {
+    long long seconds = epochMs / 1000;
+    long long milliseconds = epochMs % 1000;
+    if (milliseconds < 0) {  // before 1970
+        milliseconds += 1000;
+        seconds -= 1;
+    }
+    return TimeStamp(seconds, static_cast<int>(milliseconds));
+}
+
+int EventStamp(long long nowEpochMs, std::uint32_t nowTick, std::uint32_t eventTick) {
+    const std::uint32_t elapsed = nowTick - eventTick;
+    const bool usable = eventTick != 0 && elapsed < 0x80000000u;
+    return StampFromEpochMs(usable ? nowEpochMs - elapsed : nowEpochMs);
+}
+
 long long LongestGap(int speed) {
     return 8LL * speed + 120;
 }

@@ -2,6 +2,8 @@
 // library's notifications and says when the letter menu is to be summoned.
 #pragma once
 
+#include <cstdint>
+
 namespace launcher {
 
 // The launcher's side of the hook library, as far as the trigger needs it.
@@ -17,6 +19,19 @@ constexpr int kStampModulus = 1000000;  // stamps are milliseconds modulo 1000 s
 // (seconds modulo 1000) * 1000 + milliseconds; always 0 to 999,999 for
 // milliseconds 0 to 999, also for a clock before the epoch.
 int TimeStamp(long long secondsSinceEpoch, int milliseconds);
+
+// Milliseconds since 1970-01-01 from the system's file time (100 ns ticks
+// since 1601-01-01); negative for a clock set before 1970.
+long long EpochMsFromFileTime(std::uint64_t fileTimeTicks);
+
+// The stamp of a moment given in milliseconds since the epoch.
+int StampFromEpochMs(long long epochMs);
+
+// The stamp of a key event from its own time on the millisecond tick clock
+// (which wraps), so that a press handled late still counts when it was made.
+// `nowEpochMs` and `nowTick` are the two clocks read together. A tick of 0
+// (no time given) or one ahead of `nowTick` counts as now.
+int EventStamp(long long nowEpochMs, std::uint32_t nowTick, std::uint32_t eventTick);
 
 // Longest gap allowed between two counted presses: 8 * speed + 120 ms, in 64
 // bits so that no speed overflows; 0 or less (speed -15 or below) lets no gap in.

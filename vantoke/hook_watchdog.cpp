@@ -68,17 +68,14 @@ WatchdogVerdict HookWatchdog::OnCheck(std::uint32_t hookEvents) {
     return verdict;
 }
 
-std::vector<ReplayedNotice> ReplayMissedEvents(const std::vector<KeyEvent>& missed, unsigned watchedKey,
-                                               WatchedKeyState& state) {
-    std::vector<ReplayedNotice> notices;
-    unsigned action = 0;
-    for (const KeyEvent& event : missed) {
-        const KeyNotice notice = FilterKeyEvent(event, watchedKey, action, state);
-        if (notice == KeyNotice::None) continue;
-        notices.push_back({notice, event.virtualKey});
-        if (notice == KeyNotice::WatchedKey) action = action == 0 ? 1 : 0;
+void QueueMissedEvents(const WatchdogVerdict& verdict, unsigned watchedKey, WatchedKeyState& state,
+                       NoticeQueue& queue, std::uint32_t nowTick, KeyDownQuery isKeyDown) noexcept {
+    if (verdict.someLost) state = WatchedKeyState{};
+    const std::uint32_t firstTime = verdict.missed.empty() ? nowTick : verdict.missed.front().time;
+    queue.Push(TimedTransition{Transition::Forget, 0, firstTime});
+    for (const KeyEvent& event : verdict.missed) {
+        queue.Push(TimedTransition{ClassifyKeyEvent(event, watchedKey, state, isKeyDown), event.virtualKey, event.time});
     }
-    return notices;
 }
 
 }  // namespace vantoke

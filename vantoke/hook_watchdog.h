@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "vantoke/key_filter.h"
+#include "vantoke/notice_queue.h"
 
 namespace vantoke {
 
@@ -86,19 +87,11 @@ private:
     std::int32_t behindAtLastRaw_ = 0;
 };
 
-// A notice that the hook would have posted; `virtualKey` goes with OtherKey.
-struct ReplayedNotice {
-    KeyNotice notice = KeyNotice::None;
-    unsigned virtualKey = 0;
-};
-
-// The notices the hook would have posted for events it missed, filtered as
-// the hook filters them. The launcher has just forgotten its sequence and put
-// the hook back on key-downs (action 0); from there it answers each notice of
-// the watched key by turning the action over (down -> wait for the key-up ->
-// down), which the replay follows, as events missed in one short grace leave
-// it no time to answer in between.
-std::vector<ReplayedNotice> ReplayMissedEvents(const std::vector<KeyEvent>& missed, unsigned watchedKey,
-                                               WatchedKeyState& state);
+// Queues what a reinstalled hook missed: first the notice to forget the
+// sequence under way, then the missed events' transitions in the order they
+// happened, so that taps made while the hook was gone still count. `nowTick`
+// times the forget notice when no event was kept.
+void QueueMissedEvents(const WatchdogVerdict& verdict, unsigned watchedKey, WatchedKeyState& state,
+                       NoticeQueue& queue, std::uint32_t nowTick, KeyDownQuery isKeyDown = nullptr) noexcept;
 
 }  // namespace vantoke

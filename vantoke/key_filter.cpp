@@ -1,35 +1,28 @@
 #include "vantoke/key_filter.h"
 
-#include <initializer_list>
-
 namespace vantoke {
 namespace {
 
 constexpr unsigned kLeftSide = 1;
 constexpr unsigned kRightSide = 2;
 
+struct KeyPair {
+    unsigned generic, left, right;
+};
+constexpr KeyPair kSidedKeys[] = {{vk::kShift, vk::kLeftShift, vk::kRightShift},
+                                  {vk::kControl, vk::kLeftControl, vk::kRightControl},
+                                  {vk::kMenu, vk::kLeftMenu, vk::kRightMenu}};
+
 // The side of the watched key that the event's key is, 0 when it is another key.
 unsigned SideOf(const KeyEvent& event, unsigned watchedKey) noexcept {
-    const unsigned key = event.virtualKey;
-    switch (watchedKey) {
-        case vk::kShift:
-            if (key == vk::kLeftShift) return kLeftSide;
-            if (key == vk::kRightShift) return kRightSide;
-            if (key == vk::kShift) return event.scanCode == kRightShiftScanCode ? kRightSide : kLeftSide;
-            return 0;
-        case vk::kControl:
-            if (key == vk::kLeftControl) return kLeftSide;
-            if (key == vk::kRightControl) return kRightSide;
-            if (key == vk::kControl) return event.extended ? kRightSide : kLeftSide;
-            return 0;
-        case vk::kMenu:
-            if (key == vk::kLeftMenu) return kLeftSide;
-            if (key == vk::kRightMenu) return kRightSide;
-            if (key == vk::kMenu) return event.extended ? kRightSide : kLeftSide;
-            return 0;
-        default:
-            return key == watchedKey ? kLeftSide : 0;
+    const unsigned key = SpecificKey(event);
+    for (const KeyPair& pair : kSidedKeys) {
+        if (pair.generic != watchedKey) continue;
+        if (key == pair.left) return kLeftSide;
+        if (key == pair.right) return kRightSide;
+        return 0;
     }
+    return key == watchedKey ? kLeftSide : 0;
 }
 
 // The modifiers other than the watched key, one bit each: left and right
@@ -37,31 +30,22 @@ unsigned SideOf(const KeyEvent& event, unsigned watchedKey) noexcept {
 constexpr unsigned kModifierKeys[] = {vk::kLeftShift, vk::kRightShift, vk::kLeftControl, vk::kRightControl,
                                       vk::kLeftMenu,  vk::kRightMenu,  vk::kLeftWindows, vk::kRightWindows};
 
-// The bit of a modifier key in WatchedKeyState::modifiersDown, 0 for other keys.
-unsigned ModifierBit(const KeyEvent& event) noexcept {
-    unsigned key = event.virtualKey;
-    switch (key) {  // generic keys take their side from the event, as SideOf does
-        case vk::kShift: key = event.scanCode == kRightShiftScanCode ? vk::kRightShift : vk::kLeftShift; break;
-        case vk::kControl: key = event.extended ? vk::kRightControl : vk::kLeftControl; break;
-        case vk::kMenu: key = event.extended ? vk::kRightMenu : vk::kLeftMenu; break;
-        default: break;
-    }
+// The bit of a specific modifier key in WatchedKeyState::modifiersDown, 0 for other keys.
+unsigned ModifierBit(unsigned specificKey) noexcept {
     for (unsigned i = 0; i < sizeof(kModifierKeys) / sizeof(kModifierKeys[0]); ++i) {
-        if (kModifierKeys[i] == key) return 1u << i;
+        if (kModifierKeys[i] == specificKey) return 1u << i;
     }
     return 0;
 }
 
 // The modifier bits of the sides of a watched key that are down.
 unsigned SidesAsModifiers(unsigned watchedKey, unsigned sidesDown) noexcept {
-    unsigned bits = 0;
-    for (unsigned side : {kLeftSide, kRightSide}) {
-        if ((sidesDown & side) == 0) continue;
-        KeyEvent event{watchedKey, 0, side == kRightSide, false, 0};
-        if (watchedKey == vk::kShift && side == kRightSide) event.scanCode = kRightShiftScanCode;
-        bits |= ModifierBit(event);
+    for (const KeyPair& pair : kSidedKeys) {
+        if (pair.generic != watchedKey) continue;
+        return ((sidesDown & kLeftSide) != 0 ? ModifierBit(pair.left) : 0) |
+               ((sidesDown & kRightSide) != 0 ? ModifierBit(pair.right) : 0);
     }
-    return bits;
+    return sidesDown != 0 ? ModifierBit(watchedKey) : 0;
 }
 
 // The other modifiers held now; those the system says are up are forgotten.
@@ -80,9 +64,18 @@ bool IsAltGrControl(const KeyEvent& event) noexcept {
 
 }  // namespace
 
-KeyNotice FilterKeyEvent(const KeyEvent& event, unsigned watchedKey, unsigned action, WatchedKeyState& state,
-                         KeyDownQuery isKeyDown) noexcept {
-    if (event.extraInfo == kOwnInputMarker || IsAltGrControl(event)) return KeyNotice::None;
+unsigned SpecificKey(const KeyEvent& event) noexcept {
+    switch (event.virtualKey) {
+        case vk::kShift: return event.scanCode == kRightShiftScanCode ? vk::kRightShift : vk::kLeftShift;
+        case vk::kControl: return event.extended ? vk::kRightControl : vk::kLeftControl;
+        case vk::kMenu: return event.extended ? vk::kRightMenu : vk::kLeftMenu;
+        default: return event.virtualKey;
+    }
+}
+
+Transition ClassifyKeyEvent(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state,
+                            KeyDownQuery isKeyDown) noexcept {
+    if (event.extraInfo == kOwnInputMarker || IsAltGrControl(event)) return Transition::None;
     if (state.key != watchedKey) {  // a new key starts up; the one watched before may be held on
         state.modifiersDown |= SidesAsModifiers(state.key, state.sidesDown);
         state.key = watchedKey;
@@ -90,16 +83,16 @@ KeyNotice FilterKeyEvent(const KeyEvent& event, unsigned watchedKey, unsigned ac
     }
 
     const unsigned side = SideOf(event, watchedKey);
+    const unsigned modifier = ModifierBit(SpecificKey(event));
     if (side == 0) {
-        const unsigned modifier = ModifierBit(event);
         if (event.keyUp) {
             state.modifiersDown &= ~modifier;
-            return KeyNotice::None;
+            return Transition::None;
         }
         state.modifiersDown |= modifier;
-        return KeyNotice::OtherKey;
+        return Transition::OtherKeyDown;
     }
-    state.modifiersDown &= ~ModifierBit(event);  // now the watched key: no longer another modifier
+    state.modifiersDown &= ~modifier;  // now the watched key: no longer another modifier
 
     const bool wasDown = state.sidesDown != 0;
     if (event.keyUp) {
@@ -108,13 +101,21 @@ KeyNotice FilterKeyEvent(const KeyEvent& event, unsigned watchedKey, unsigned ac
         state.sidesDown |= side;
     }
     const bool isDown = state.sidesDown != 0;
-    if (wasDown == isDown) return KeyNotice::None;  // auto-repeat, or the other side
-    const bool notifyOnDown = action == 0;
-    if (isDown != notifyOnDown) return KeyNotice::None;
-    // Only presses are taken for chords: a release the launcher waits for
-    // always comes, so that it stays in step.
-    if (isDown && HeldModifiers(state, isKeyDown) != 0) return KeyNotice::OtherKey;
-    return KeyNotice::WatchedKey;
+    if (wasDown == isDown) return Transition::None;  // auto-repeat, or the other side
+    if (!isDown) return Transition::WatchedUp;
+    return HeldModifiers(state, isKeyDown) != 0 ? Transition::ChordDown : Transition::WatchedDown;
+}
+
+KeyNotice SelectNotice(Transition transition, unsigned action) noexcept {
+    switch (transition) {
+        case Transition::WatchedDown: return action == 0 ? KeyNotice::WatchedKey : KeyNotice::None;
+        case Transition::WatchedUp: return action != 0 ? KeyNotice::WatchedKey : KeyNotice::None;
+        case Transition::ChordDown: return action == 0 ? KeyNotice::OtherKey : KeyNotice::None;
+        case Transition::OtherKeyDown: return KeyNotice::OtherKey;
+        case Transition::Forget: return KeyNotice::Forget;
+        case Transition::None: break;
+    }
+    return KeyNotice::None;
 }
 
 }  // namespace vantoke

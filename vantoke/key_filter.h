@@ -39,12 +39,25 @@ struct KeyEvent {
     bool extended = false;  // LLKHF_EXTENDED
     bool keyUp = false;     // LLKHF_UP
     std::uintptr_t extraInfo = 0;
+    std::uint32_t time = 0;  // the event's own millisecond tick
+};
+
+// What one key event was, whatever the action: the hook records these in the
+// order they happen and decides only when handing them over.
+enum class Transition {
+    None,          // nothing to report: auto-repeat, the other side, a key-up of another key, own input
+    WatchedDown,   // the watched key went down
+    WatchedUp,     // the watched key went up
+    ChordDown,     // the watched key went down while another modifier was held
+    OtherKeyDown,  // another key went down
+    Forget,        // key events went by unseen: a sequence under way is to be forgotten
 };
 
 enum class KeyNotice {
     None,
     WatchedKey,  // the watched key made the transition the action selects
     OtherKey,    // another key went down
+    Forget,      // the sequence under way is to be forgotten
 };
 
 // Which sides of the watched key are down, and which other modifier keys.
@@ -58,15 +71,30 @@ struct WatchedKeyState {
 // Asks the system whether a key is down now (GetAsyncKeyState on Windows).
 using KeyDownQuery = bool (*)(unsigned virtualKey) noexcept;
 
-// One key event. `action` 0 notifies when the watched key goes down, any
-// other value when it goes up; the left and right keys count as one key, and
-// key-downs while it is already down (auto-repeat) are not transitions.
+// The specific left or right key of a generic Shift, Ctrl or Alt event
+// (taken from its scan code or extended flag); any other key as it is.
+unsigned SpecificKey(const KeyEvent& event) noexcept;
+
+// One key event as a transition. The left and right keys count as one key,
+// and key-downs while it is already down (auto-repeat) are not transitions.
 // A press of the watched key while another modifier is held (Alt+Shift,
-// Ctrl+Shift to switch layouts) is a chord, reported as another key. A
-// modifier whose key-up never came by (it went to a locked desktop) would
-// make every press look like a chord: `isKeyDown`, when given, is asked about
-// the modifiers believed held before a press is taken for a chord.
-KeyNotice FilterKeyEvent(const KeyEvent& event, unsigned watchedKey, unsigned action, WatchedKeyState& state,
-                         KeyDownQuery isKeyDown = nullptr) noexcept;
+// Ctrl+Shift to switch layouts) is a chord. A modifier whose key-up never
+// came by (it went to a locked desktop) would make every press look like a
+// chord: `isKeyDown`, when given, is asked about the modifiers believed held
+// before a press is taken for a chord.
+Transition ClassifyKeyEvent(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state,
+                            KeyDownQuery isKeyDown = nullptr) noexcept;
+
+// The notice a transition gives under `action`: 0 selects the watched key's
+// presses, any other value its releases; a chord is reported as another key
+// when a press is selected. A release the launcher waits for always comes,
+// chord or not, so that it stays in step.
+KeyNotice SelectNotice(Transition transition, unsigned action) noexcept;
+
+// Both at once, for a transition handed over as soon as it happens.
+inline KeyNotice FilterKeyEvent(const KeyEvent& event, unsigned watchedKey, unsigned action, WatchedKeyState& state,
+                                KeyDownQuery isKeyDown = nullptr) noexcept {
+    return SelectNotice(ClassifyKeyEvent(event, watchedKey, state, isKeyDown), action);
+}
 
 }  // namespace vantoke

@@ -14,7 +14,12 @@ static_assert(vk::kLeftWindows == VK_LWIN && vk::kRightWindows == VK_RWIN);
 static_assert(raw::kBreak == RI_KEY_BREAK && raw::kE0 == RI_KEY_E0);
 
 const wchar_t* const kWatchdogClass = L"VantokeHookWatchdog";
-constexpr UINT kRemoveHookMessage = WM_APP + 1;  // the watchdog window's own
+const wchar_t* const kRelayClass = L"VantokeNoticeRelay";
+// Posted by the hook thread to the relay after a notice, wParam the hook
+// thread's id; the relay passes it on as kNoticeHandledMessage.
+constexpr UINT kRelayMessage = WM_APP + 0x20;
+// Posted to the hook thread itself: the notice before has been handled.
+constexpr UINT kNoticeHandledMessage = WM_APP + 0x21;
 constexpr UINT_PTR kCheckTimer = 1;
 // Short, so that a reinstall comes before the user's next key.
 constexpr UINT kCheckGraceMs = HookWatchdog::kGraceMs;
@@ -46,11 +51,64 @@ bool IsKeyDownNow(unsigned virtualKey) noexcept {
     return (GetAsyncKeyState(static_cast<int>(virtualKey)) & 0x8000) != 0;
 }
 
-void PostNotice(HWND target, KeyNotice notice, unsigned virtualKey) noexcept {
-    if (notice == KeyNotice::WatchedKey) {
-        PostMessageW(target, WM_HSCROLL, 0, 0);
-    } else if (notice == KeyNotice::OtherKey) {
-        PostMessageW(target, kOtherKeyNotice, virtualKey, 0);
+bool PostNotice(HWND target, const Notice& notice) noexcept {
+    switch (notice.kind) {
+        case KeyNotice::WatchedKey: return PostMessageW(target, WM_HSCROLL, 0, static_cast<LPARAM>(notice.time)) != 0;
+        case KeyNotice::OtherKey: return PostMessageW(target, kOtherKeyNotice, notice.virtualKey, 0) != 0;
+        case KeyNotice::Forget: return PostMessageW(target, kHookReinstalledNotice, 0, 0) != 0;
+        case KeyNotice::None: break;
+    }
+    return false;
+}
+
+// Hands over notices until one is in flight or none is left. A notice is in
+// flight until the relay, on the target's thread, reports that the target has
+// taken it; without a relay each goes out at once under the action now set.
+void DeliverNotices(HookState& state) noexcept {
+    for (;;) {
+        const std::optional<Notice> notice = state.notices.TakeNext(state.action.load(std::memory_order_acquire));
+        if (!notice) return;
+        const HWND target = state.target.load(std::memory_order_acquire);
+        const HWND relay = state.relay.load(std::memory_order_acquire);
+        if (target != nullptr && PostNotice(target, *notice) && relay != nullptr &&
+            PostMessageW(relay, kRelayMessage, GetCurrentThreadId(), 0)) {
+            return;
+        }
+        state.notices.Handled();
+    }
+}
+
+void RecordTransition(HookState& state, const KeyEvent& event) noexcept {
+    const Transition kind =
+        ClassifyKeyEvent(event, state.watchedKey.load(std::memory_order_relaxed), state.keyState, IsKeyDownNow);
+    if (kind == Transition::None) return;
+    state.notices.Push(TimedTransition{kind, event.virtualKey, event.time});
+}
+
+LRESULT CALLBACK RelayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message != kRelayMessage) return DefWindowProcW(window, message, wParam, lParam);
+    // Fails only when the hook has stopped, and then nobody waits.
+    PostThreadMessageW(static_cast<DWORD>(wParam), kNoticeHandledMessage, 0, 0);
+    return 0;
+}
+
+HWND CreateRelayWindow() noexcept {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = RelayWindowProc;
+    windowClass.hInstance = ThisModule();
+    windowClass.lpszClassName = kRelayClass;
+    RegisterClassExW(&windowClass);  // fails harmlessly when the class exists
+    return CreateWindowExW(0, kRelayClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ThisModule(), nullptr);
+}
+
+// Destroys a relay window on its own thread, or asks that thread to.
+void DestroyRelayWindow(HWND relay, DWORD relayThread) noexcept {
+    if (relay == nullptr) return;
+    if (relayThread == GetCurrentThreadId()) {
+        DestroyWindow(relay);
+    } else {
+        PostMessageW(relay, WM_CLOSE, 0, 0);
     }
 }
 
@@ -102,28 +160,48 @@ void HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
     // Only this thread writes the count: a plain store is enough.
     state.hookEvents.store(state.hookEvents.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     const KeyEvent key{event.vkCode, event.scanCode, (event.flags & LLKHF_EXTENDED) != 0,
-                       (event.flags & LLKHF_UP) != 0, event.dwExtraInfo};
-    const KeyNotice notice = FilterKeyEvent(key, state.watchedKey.load(std::memory_order_relaxed),
-                                            state.action.load(std::memory_order_relaxed), state.keyState,
-                                            IsKeyDownNow);
-    if (notice == KeyNotice::None) return;
-    const HWND target = state.target.load(std::memory_order_acquire);
-    if (target == nullptr) return;
-    PostNotice(target, notice, event.vkCode);
+                       (event.flags & LLKHF_UP) != 0, event.dwExtraInfo, event.time};
+    RecordTransition(state, key);
+    // A relay that has gone (its thread ended) will never report: stop waiting.
+    if (state.notices.InFlight()) {
+        const HWND relay = state.relay.load(std::memory_order_acquire);
+        if (relay == nullptr || !IsWindow(relay)) state.notices.Handled();
+    }
+    DeliverNotices(state);
+}
+
+void OnNoticeHandled(HookState& state) noexcept {
+    state.notices.Handled();
+    DeliverNotices(state);
 }
 
 KeyboardHook::~KeyboardHook() {
     Stop();
+    DestroyRelayWindow(state_.relay.exchange(nullptr), relayThread_);
+}
+
+void KeyboardHook::SetTarget(HWND target) {
+    HWND relay = nullptr;
+    if (target != nullptr && GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId()) {
+        relay = state_.relay.load();
+        if (relay == nullptr || relayThread_ != GetCurrentThreadId()) relay = CreateRelayWindow();
+    }
+    state_.target.store(target, std::memory_order_release);
+    const HWND previous = state_.relay.exchange(relay, std::memory_order_acq_rel);
+    if (previous != relay) DestroyRelayWindow(previous, relayThread_);
+    relayThread_ = relay != nullptr ? GetCurrentThreadId() : 0;
 }
 
 HHOOK KeyboardHook::Start() {
     std::lock_guard<std::mutex> lock(startStop_);
     if (thread_.joinable()) return state_.hook.load();
 
+    // The promise goes with the hook thread, so that nothing it touches lives
+    // in this frame; the shared state outlives both ends.
     std::promise<HHOOK> installed;
     std::future<HHOOK> result = installed.get_future();
     try {
-        thread_ = std::thread([this, &installed] { Run(installed); });
+        thread_ = std::thread([this, promise = std::move(installed)]() mutable { Run(std::move(promise)); });
     } catch (const std::system_error&) {
         return nullptr;  // no thread to be had: the launcher runs on without a trigger
     }
@@ -140,18 +218,14 @@ void KeyboardHook::Stop() {
     thread_.join();  // the hook procedure runs only on that thread: no post after this
 }
 
-void KeyboardHook::RemoveHookSilently() {
-    const HWND window = watchdogWindow_.load();
-    if (window != nullptr) SendMessageW(window, kRemoveHookMessage, 0, 0);
-}
-
-void KeyboardHook::Run(std::promise<HHOOK>& installed) {
+void KeyboardHook::Run(std::promise<HHOOK> installed) {
     MSG message;
     // The thread's message queue must exist before Stop can post WM_QUIT to it.
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     threadId_ = GetCurrentThreadId();
     threadHookState = &state_;
     state_.keyState = WatchedKeyState{};
+    state_.notices = NoticeQueue{};
     watchdog_ = HookWatchdog(state_.hookEvents.load(std::memory_order_relaxed));
     const HHOOK hook = InstallHook();
     state_.hook.store(hook);
@@ -170,12 +244,18 @@ void KeyboardHook::Run(std::promise<HHOOK>& installed) {
         }
         watchdogWindow_ = window;
     }
-    installed.set_value(hook);  // `installed` dies with Start's frame from here on
+    installed.set_value(hook);
 
     if (hook != nullptr) {
         // The hook procedure and the watchdog run inside this loop; it waits
         // for messages and wakes for nothing else.
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (message.hwnd == nullptr && message.message == kNoticeHandledMessage) {
+                OnNoticeHandled(state_);
+                continue;
+            }
+            DispatchMessageW(&message);
+        }
         if (const HWND window = watchdogWindow_.exchange(nullptr)) {
             StopWatchingRawKeyboard(window);
             DestroyWindow(window);
@@ -202,9 +282,6 @@ LRESULT CALLBACK KeyboardHook::WatchdogWindowProc(HWND window, UINT message, WPA
                 if (wParam != kCheckTimer) break;
                 owner->OnCheckTimer(window);
                 return 0;
-            case kRemoveHookMessage:
-                UnhookWindowsHookEx(owner->state_.hook.load());  // the handle stays, as after a time-out
-                return 0;
             default:
                 break;
         }
@@ -219,7 +296,8 @@ void KeyboardHook::OnRawInput(HWND window, HRAWINPUT handle) noexcept {
     if (input.header.dwType != RIM_TYPEKEYBOARD) return;
     const RAWKEYBOARD& key = input.data.keyboard;
     if (!ReachesTheHook(key.VKey)) return;
-    const KeyEvent event = KeyEventFromRawInput(key.VKey, key.MakeCode, key.Flags, key.ExtraInformation);
+    KeyEvent event = KeyEventFromRawInput(key.VKey, key.MakeCode, key.Flags, key.ExtraInformation);
+    event.time = static_cast<std::uint32_t>(GetMessageTime());
     switch (watchdog_.OnRawKey(event, state_.hookEvents.load(std::memory_order_relaxed), GetTickCount())) {
         case CheckTimer::Arm: SetTimer(window, kCheckTimer, kCheckGraceMs, nullptr); break;
         case CheckTimer::Disarm: KillTimer(window, kCheckTimer); break;
@@ -247,19 +325,9 @@ void KeyboardHook::Reinstall(const WatchdogVerdict& verdict) noexcept {
     state_.hook.store(hook);
     if (hook == nullptr) return;  // the next key that goes by unseen tries again
 
-    // The launcher forgets its sequence first; then come the missed keys, so
-    // that taps made while the hook was gone still count.
-    if (verdict.someLost) state_.keyState = WatchedKeyState{};
-    const HWND target = state_.target.load(std::memory_order_acquire);
-    if (target != nullptr) PostMessageW(target, kHookReinstalledNotice, 0, 0);
-    try {
-        const auto notices =
-            ReplayMissedEvents(verdict.missed, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState);
-        if (target == nullptr) return;
-        for (const ReplayedNotice& notice : notices) PostNotice(target, notice.notice, notice.virtualKey);
-    } catch (const std::bad_alloc&) {
-        state_.keyState = WatchedKeyState{};
-    }
+    QueueMissedEvents(verdict, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
+                      GetTickCount(), IsKeyDownNow);
+    DeliverNotices(state_);
 }
 
 }  // namespace vantoke

@@ -13,6 +13,8 @@
 
 #include "vantoke/hook_watchdog.h"
 #include "vantoke/key_filter.h"
+#include "vantoke/notice_queue.h"
+#include "vantoke/notices.h"
 
 namespace vantoke {
 
@@ -23,6 +25,10 @@ struct HookState {
     std::atomic<unsigned> watchedKey{kDefaultWatchedKey};
     std::atomic<unsigned> action{0};
     std::atomic<HWND> target{nullptr};
+    // A window on the target's thread that tells the hook thread when the
+    // notice before it has been handled; without one, notices go out at once.
+    std::atomic<HWND> relay{nullptr};
+    NoticeQueue notices;
 
     // Key events the hook procedure has been called for: written by the hook
     // procedure alone, compared with raw input by the watchdog.
@@ -32,16 +38,13 @@ struct HookState {
     std::atomic<HHOOK> hook{nullptr};
 };
 
-// Posted to the target when a key other than the watched one goes down;
-// wParam is its virtual-key code.
-constexpr UINT kOtherKeyNotice = WM_APP + 0x10;
-// Posted to the target when the hook had gone and has been installed again;
-// the notices of the key events it missed follow.
-constexpr UINT kHookReinstalledNotice = WM_APP + 0x11;
-
-// The whole work of the hook procedure for one event: count it, decide and
-// post. Never blocks, never throws.
+// The whole work of the hook procedure for one event: count it, record its
+// transition and hand over the next notice if none is in flight. Never
+// blocks, never throws.
 void HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept;
+
+// Hook thread: the notice in flight has been handled; hands over the next.
+void OnNoticeHandled(HookState& state) noexcept;
 
 class KeyboardHook {
 public:
@@ -52,6 +55,10 @@ public:
 
     HookState& State() { return state_; }
 
+    // The window that receives the notices. On the window's own thread a relay
+    // window is made beside it, so that each notice waits for the one before.
+    void SetTarget(HWND target);
+
     // Starts the hook thread and waits until the hook is in place. The hook's
     // handle, or nullptr when it could not be installed. A second call while
     // the hook runs installs nothing and returns the hook's current handle.
@@ -60,16 +67,11 @@ public:
     // Removes the hook and ends its thread; nothing is posted after it returns.
     void Stop();
 
-    // Removes the hook the way Windows does when the hook procedure has timed
-    // out: silently, leaving everything else as it was. Only the watchdog can
-    // bring it back. For tests, which cannot make Wine time a hook out.
-    void RemoveHookSilently();
-
     // The hook thread's id while it runs, 0 otherwise.
     DWORD ThreadId() const { return threadId_.load(); }
 
 private:
-    void Run(std::promise<HHOOK>& installed);
+    void Run(std::promise<HHOOK> installed);
     static LRESULT CALLBACK WatchdogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void OnRawInput(HWND window, HRAWINPUT input) noexcept;
     void OnCheckTimer(HWND window) noexcept;
@@ -78,6 +80,7 @@ private:
     HookState state_;
     HookWatchdog watchdog_;  // the hook thread's
     std::atomic<HWND> watchdogWindow_{nullptr};  // receives raw keyboard input; none without it
+    DWORD relayThread_ = 0;                      // the thread the relay window belongs to
     std::mutex startStop_;
     std::thread thread_;
     std::atomic<DWORD> threadId_{0};

@@ -2,9 +2,6 @@
 
 #include "vantoke/keyboard_hook.h"
 
-static_assert(kOtherKeyMessage == vantoke::kOtherKeyNotice);
-static_assert(kHookReinstalledMessage == vantoke::kHookReinstalledNotice);
-
 CMouseHook::CMouseHook() : hook_(new vantoke::KeyboardHook) {}
 
 CMouseHook::~CMouseHook() {
@@ -20,9 +17,9 @@ void CMouseHook::SetKey(UINT virtualKey) {
 }
 
 void CMouseHook::SetAction(UINT action) {
-    hook_->State().action.store(action, std::memory_order_relaxed);
+    hook_->State().action.store(action, std::memory_order_release);
 }
 
 void CMouseHook::SetTarget(HWND target) {
-    hook_->State().target.store(target, std::memory_order_release);
+    hook_->SetTarget(target);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "vantoke/notices.h"
+
 #ifdef VANTOKE_BUILDING_LIBRARY
 #define VANTOKE_API __declspec(dllexport)
 #else
@@ -16,13 +18,10 @@ class KeyboardHook;
 
 // Posted to the target when any key other than the watched one goes down;
 // wParam is the key's virtual-key code.
-constexpr UINT kOtherKeyMessage = WM_APP + 0x10;
-// Posted to the target when the system had removed the hook (it does so
-// silently after the hook once took too long) and the library has installed it
-// again. Key events may have gone by unseen: a sequence under way is to be
-// forgotten. The notifications of the missed key events that the library could
-// recover follow it.
-constexpr UINT kHookReinstalledMessage = WM_APP + 0x11;
+constexpr UINT kOtherKeyMessage = vantoke::kOtherKeyNotice;
+// Posted to the target when key events went by unseen (see notices.h): a
+// sequence under way is to be forgotten.
+constexpr UINT kHookReinstalledMessage = vantoke::kHookReinstalledNotice;
 
 class VANTOKE_API CMouseHook {
 public:
@@ -40,7 +39,11 @@ public:
     // 0: one WM_HSCROLL when the key goes down; 1: when it goes up.
     void SetAction(UINT action);
     // The window that receives WM_HSCROLL, kOtherKeyMessage and
-    // kHookReinstalledMessage, posted.
+    // kHookReinstalledMessage, posted, in the order the keys moved. WM_HSCROLL's
+    // lParam is the key event's own time (the GetTickCount clock). Called on
+    // the target's own thread, the library hands each notification over only
+    // when the one before has been handled, so that an action set in answer
+    // applies to every key event after it, however late the answer comes.
     void SetTarget(HWND target);
 
 private:

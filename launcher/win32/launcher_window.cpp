@@ -21,24 +21,13 @@ constexpr UINT kTrayMessage = 0x526;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
 
-// Milliseconds between 1601-01-01 (the FILETIME origin) and 1970-01-01.
-constexpr long long kFileTimeToEpochMs = 11644473600000LL;
-
-// The trigger's time stamp from the wall clock.
-int WallClockStamp() {
+// The trigger's time stamp of a key event from its own tick.
+int KeyEventStamp(DWORD eventTick) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = now.dwLowDateTime;
-    ticks.HighPart = now.dwHighDateTime;
-    const long long sinceEpochMs = static_cast<long long>(ticks.QuadPart / 10000) - kFileTimeToEpochMs;
-    long long seconds = sinceEpochMs / 1000;
-    long long milliseconds = sinceEpochMs % 1000;
-    if (milliseconds < 0) {  // a clock set before 1970
-        milliseconds += 1000;
-        seconds -= 1;
-    }
-    return launcher::TimeStamp(seconds, static_cast<int>(milliseconds));
+    const DWORD nowTick = GetTickCount();
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, eventTick);
 }
 
 win32::UniqueIcon LoadAppIcon(int width, int height) {
@@ -137,8 +126,10 @@ void LauncherWindow::SetAction(unsigned action) { hook_.SetAction(action); }
 
 void LauncherWindow::SetKey(unsigned virtualKey) { hook_.SetKey(virtualKey); }
 
-void LauncherWindow::OnKeyNotification() {
-    if (trigger_.OnKeyNotification(WallClockStamp(), options_.countIndex, options_.speed)) SummonLetterMenu();
+void LauncherWindow::OnKeyNotification(DWORD eventTick) {
+    if (trigger_.OnKeyNotification(KeyEventStamp(eventTick), options_.countIndex, options_.speed)) {
+        SummonLetterMenu();
+    }
 }
 
 void LauncherWindow::SummonLetterMenu() {
@@ -240,7 +231,7 @@ void LauncherWindow::OnCancel() { ShowWindow(hwnd(), SW_HIDE); }
 bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     result = 0;
     switch (message) {
-        case WM_HSCROLL: OnKeyNotification(); return true;
+        case WM_HSCROLL: OnKeyNotification(static_cast<DWORD>(lParam)); return true;
         case kOtherKeyMessage: trigger_.OnOtherKey(); return true;
         case kHookReinstalledMessage: trigger_.Reset(); return true;
         case kTrayMessage:

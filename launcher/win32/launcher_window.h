@@ -53,7 +53,8 @@ private:
     void MoveToTopLeft() const;
     bool LoadRegistrationList();
     void BuildLetterMenu();
-    void OnKeyNotification();
+    // A press or release of the watched key, with the key event's own tick.
+    void OnKeyNotification(DWORD eventTick);
     void SummonLetterMenu();
     void ShowTrayMenu();
     void OpenHelpPage();

@@ -1,11 +1,16 @@
-// The chord corpus (chord_corpus.inc) replayed through the hook's key filter
-// and the key-press trigger, the way the running launcher joins them: the hook
-// thread filters each key event with the action it last received and posts a
-// notice; the user-interface thread handles the notice a little later (0 or
-// 5 ms here), stamps it and may set a new action for the events after it.
+// The chord corpus (chord_corpus.inc) replayed through the hook's key filter,
+// its queue of transitions and the key-press trigger, the way the running
+// launcher joins them: the hook thread records each key event's transition
+// with its time and hands over one notice at a time, chosen under the action
+// the launcher has set by then; the user-interface thread handles each notice
+// some time after it was handed over (0 ms, 5 ms, or 2 s for a thread kept
+// busy) and may set a new action for the transitions after it.
+#include <algorithm>
+#include <climits>
 #include <cstdio>
-#include <deque>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -14,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "launcher/trigger.h"
+#include "tests/support/launcher_model.h"
 #include "vantoke/key_filter.h"
 
 namespace {
@@ -166,56 +172,57 @@ struct Settings {
     int firstStamp;  // the stamp clock at the start of the replay
 };
 
-// One launcher: the hook's filter state and action, the trigger, and the notices
-// posted but not yet handled.
-class Launcher : public launcher::HookControl {
+// One launcher: the hook's filter state and queue, the notice in flight, and
+// the launcher's side.
+class Launcher {
 public:
-    explicit Launcher(const Settings& settings) : settings_(settings) {}
-
-    void SetAction(unsigned action) override { action_ = action; }
+    explicit Launcher(const Settings& settings)
+        : settings_(settings), model_(settings.countIndex, settings.speed, settings.firstStamp) {}
 
     // Replays events whose times count from `offset`; returns the summons.
     int Replay(const std::vector<TimedEvent>& events, int offset) {
-        const int before = summons_;
+        const int before = model_.summonCount;
         for (const TimedEvent& timed : events) {
             const int now = offset + timed.time;
             HandleNoticesUntil(now);
-            const vantoke::KeyNotice notice =
-                vantoke::FilterKeyEvent(timed.event, settings_.watchedKey, action_, keyState_);
-            if (notice != vantoke::KeyNotice::None) posted_.push_back({now + settings_.uiLatency, notice});
+            vantoke::KeyEvent event = timed.event;
+            event.time = static_cast<std::uint32_t>(now);
+            queue_.Push({vantoke::ClassifyKeyEvent(event, settings_.watchedKey, keyState_), event.virtualKey,
+                         event.time});
+            HandOver(now);
         }
-        HandleNoticesUntil(offset + events.back().time + settings_.uiLatency);
-        return summons_ - before;
+        HandleNoticesUntil(INT_MAX);
+        return model_.summonCount - before;
     }
 
     // Ready for the next key-down, as after every complete press.
-    bool InStep() const { return action_ == 0 && trigger_.triggerState() != 1; }
+    bool InStep() const { return model_.action == 0 && model_.trigger.triggerState() != 1; }
 
 private:
-    struct Posted {
-        int handleAt;
-        vantoke::KeyNotice notice;
-    };
+    // The hook thread hands over the next notice when none is in flight.
+    void HandOver(int now) {
+        if (inFlight_) return;
+        inFlight_ = queue_.TakeNext(model_.action);
+        handleAt_ = std::max(now, freeAt_) + settings_.uiLatency;
+    }
 
     void HandleNoticesUntil(int now) {
-        while (!posted_.empty() && posted_.front().handleAt <= now) {
-            const Posted posted = posted_.front();
-            posted_.pop_front();
-            if (posted.notice == vantoke::KeyNotice::OtherKey) {
-                trigger_.OnOtherKey();
-                continue;
-            }
-            const int stamp = (settings_.firstStamp + posted.handleAt) % launcher::kStampModulus;
-            if (trigger_.OnKeyNotification(stamp, settings_.countIndex, settings_.speed)) ++summons_;
+        while (inFlight_ && handleAt_ <= now) {
+            model_.Handle(*inFlight_);
+            inFlight_.reset();
+            queue_.Handled();
+            freeAt_ = handleAt_;
+            HandOver(freeAt_);
         }
     }
 
     Settings settings_;
-    unsigned action_ = 0;
+    LauncherModel model_;
     vantoke::WatchedKeyState keyState_;
-    launcher::KeyPressTrigger trigger_{*this};
-    std::deque<Posted> posted_;
-    int summons_ = 0;
+    vantoke::NoticeQueue queue_;
+    std::optional<vantoke::Notice> inFlight_;
+    int handleAt_ = 0;
+    int freeAt_ = 0;
 };
 
 // Bare taps of the watched key's left side: `count` presses, each
@@ -235,7 +242,7 @@ std::vector<Settings> AllSettings() {
     for (unsigned watchedKey : {vk::kControl, vk::kShift, vk::kMenu}) {
         for (int countIndex : {0, 1, 2}) {
             for (int speed : {0, 50, 100}) {
-                for (int uiLatency : {0, 5}) {
+                for (int uiLatency : {0, 5, 2000}) {
                     for (int firstStamp : {100000, 999000}) {  // the second replay crosses the stamp's wrap
                         all.push_back({watchedKey, countIndex, speed, uiLatency, firstStamp});
                     }
@@ -318,7 +325,7 @@ TEST(ChordCorpus, RecordedTapsSummonAsOftenAsExpected) {
     int trueSummons = 0, expected = 0;
     for (const Sequence& sequence : Corpus()) {
         if (sequence.isChord) continue;
-        for (int uiLatency : {0, 5}) {
+        for (int uiLatency : {0, 5, 2000}) {
             for (int firstStamp : {100000, 999000}) {
                 Launcher launcher({sequence.watchedKey, sequence.countIndex, sequence.speed, uiLatency, firstStamp});
                 const int summons = launcher.Replay(sequence.events, 0);

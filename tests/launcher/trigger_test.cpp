@@ -43,6 +43,19 @@ TEST(TimeStamp, MillisecondsModuloThousandSeconds) {
     EXPECT_EQ(launcher::TimeStamp(1700000999, 999), 999999);
     EXPECT_EQ(launcher::TimeStamp(1700001000, 0), 0);
     EXPECT_EQ(launcher::TimeStamp(-1, 5), 999005);  // a clock before the epoch stays in range
+    EXPECT_EQ(launcher::StampFromEpochMs(1700000123456LL), 123456);
+    EXPECT_EQ(launcher::StampFromEpochMs(-995), 999005);
+    EXPECT_EQ(launcher::EpochMsFromFileTime(116444736000000000ULL + 12345678), 1234);  // 1970 plus 1.2345678 s
+}
+
+// A key event is stamped when it was made, however late it is handled.
+TEST(TimeStamp, KeyEventsAreStampedFromTheirOwnTick) {
+    const long long now = 1700000500000LL;  // stamp 500,000
+    EXPECT_EQ(launcher::EventStamp(now, 90000, 88000), 498000);
+    EXPECT_EQ(launcher::EventStamp(now, 5, 0xFFFFFFF0u), 499979);      // the tick clock wrapped in between
+    EXPECT_EQ(launcher::EventStamp(1700000000100LL, 1000, 800), 999900);  // and the stamp did too
+    EXPECT_EQ(launcher::EventStamp(now, 90000, 0), 500000);            // no time given: now
+    EXPECT_EQ(launcher::EventStamp(now, 90000, 90002), 500000);        // ahead of the clock: now
 }
 
 TEST(LongestGap, EightTimesSpeedPlus120WithoutOverflow) {

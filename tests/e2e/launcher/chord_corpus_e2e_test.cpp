@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
+#include "vantoke/notices.h"
 
 namespace {
 
@@ -280,12 +281,11 @@ TEST_F(ChordCorpusEndToEnd, ShortcutsNeverOpenTheMenuAndBareTapsAlwaysDo) {
 // The launcher's side of the hook's watchdog: the reinstall notice makes the
 // trigger forget the taps under way, and the next three taps summon.
 TEST_F(ChordCorpusEndToEnd, HookReinstalledNoticeForgetsTheTapsUnderWay) {
-    constexpr UINT kHookReinstalledMessage = WM_APP + 0x11;
     HWND window = e2e::FindTopWindow({L"Tobi", e2e::kDialogClass, tobi.Id(), false});
     ASSERT_NE(window, nullptr);
 
     ASSERT_EQ(Replay(BareTaps(2, 150), 0), nullptr);
-    ASSERT_TRUE(PostMessageW(window, kHookReinstalledMessage, 0, 0));
+    ASSERT_TRUE(PostMessageW(window, vantoke::kHookReinstalledNotice, 0, 0));
     WaitUntilIdle();
     // 150 ms after the second tap: without the notice this tap would summon.
     HWND menu = Replay({{40, VK_LCONTROL, false}, {80, VK_LCONTROL, true}}, 200);

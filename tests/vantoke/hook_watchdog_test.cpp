@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/trigger.h"
+#include "tests/support/launcher_model.h"
 
 namespace {
 
@@ -208,67 +208,72 @@ TEST(HookWatchdog, RawReportsWithoutAKeyNeverReachTheHook) {
     EXPECT_EQ(rightUp.extraInfo, vantoke::kOwnInputMarker);
 }
 
-// ---- Replay ------------------------------------------------------------------
+// ---- Missed events queued after the reinstall -------------------------------
 
-std::vector<KeyNotice> Notices(const std::vector<vantoke::ReplayedNotice>& replayed) {
-    std::vector<KeyNotice> notices;
-    for (const auto& notice : replayed) notices.push_back(notice.notice);
-    return notices;
+KeyEvent At(KeyEvent event, std::uint32_t time) {
+    event.time = time;
+    return event;
 }
 
-TEST(ReplayMissedEvents, FollowsTheActionTheLauncherSetsAfterEachNotice) {
-    vantoke::WatchedKeyState state;
-    const auto replayed = vantoke::ReplayMissedEvents(
-        {RawDown(vk::kControl), RawDown(vk::kControl), RawUp(vk::kControl), RawDown(kKeyC), RawUp(kKeyC)},
-        vk::kControl, state);
-    ASSERT_EQ(replayed.size(), 3u);  // down, the key-up asked for, C; not the auto-repeat
-    EXPECT_EQ(Notices(replayed),
-              (std::vector<KeyNotice>{KeyNotice::WatchedKey, KeyNotice::WatchedKey, KeyNotice::OtherKey}));
-    EXPECT_EQ(replayed[2].virtualKey, kKeyC);
-    EXPECT_EQ(state.sidesDown, 0u);
+vantoke::WatchdogVerdict Missed(std::vector<KeyEvent> events) {
+    vantoke::WatchdogVerdict verdict;
+    verdict.reinstall = true;
+    verdict.missed = std::move(events);
+    return verdict;
 }
 
-TEST(ReplayMissedEvents, BothSidesHeldAreOnePressAndOwnInputIsSkipped) {
-    vantoke::WatchedKeyState state;
-    const auto replayed = vantoke::ReplayMissedEvents(
-        {RawDown(vk::kControl), RawDown(vk::kControl, true), RawUp(vk::kControl), RawUp(vk::kControl, true),
-         vantoke::KeyEventFromRawInput(kKeyC, 0x2E, 0, vantoke::kOwnInputMarker)},
-        vk::kControl, state);
-    EXPECT_EQ(Notices(replayed), (std::vector<KeyNotice>{KeyNotice::WatchedKey, KeyNotice::WatchedKey}));
-}
-
-TEST(ReplayMissedEvents, AKeyHeldWhenTheHookWentIsNotPressedAgainByItsRepeat) {
-    vantoke::WatchedKeyState state{vk::kControl, 1};  // Ctrl was down when the hook went
-    const auto replayed =
-        vantoke::ReplayMissedEvents({RawDown(vk::kControl), RawUp(vk::kControl)}, vk::kControl, state);
-    EXPECT_TRUE(replayed.empty());  // action 0 after the reset: the key-up is not asked for
-    EXPECT_EQ(state.sidesDown, 0u);
-}
-
-// A tap made while the hook was gone still counts: three taps summon.
-struct RecordingHook : launcher::HookControl {
-    unsigned action = 0;
-    void SetAction(unsigned value) override { action = value; }
-};
-
-TEST(ReplayMissedEvents, AMissedTapCountsTowardsTheSummons) {
-    RecordingHook hook;
-    launcher::KeyPressTrigger trigger(hook);
-    vantoke::WatchedKeyState state;
-    ASSERT_FALSE(trigger.OnKeyNotification(1000, 1, 50));  // a press before the hook went
-    trigger.Reset();                                       // the reinstall notice comes first
-    int stamp = 1100;
-    for (const auto& notice :
-         vantoke::ReplayMissedEvents({RawDown(vk::kControl), RawUp(vk::kControl)}, vk::kControl, state)) {
-        ASSERT_EQ(notice.notice, KeyNotice::WatchedKey);
-        EXPECT_FALSE(trigger.OnKeyNotification(stamp++, 1, 50));
+TEST(QueueMissedEvents, ForgetFirstThenTheTransitionsTheActionSelects) {
+    struct Case {
+        const char* name;
+        std::vector<KeyEvent> missed;
+        vantoke::WatchedKeyState state;
+        std::vector<KeyNotice> handled;
+    };
+    const Case cases[] = {
+        {"auto-repeat is no press; the key-up asked for comes; then C",
+         {RawDown(vk::kControl), RawDown(vk::kControl), RawUp(vk::kControl), RawDown(kKeyC), RawUp(kKeyC)},
+         {},
+         {KeyNotice::Forget, KeyNotice::WatchedKey, KeyNotice::WatchedKey, KeyNotice::OtherKey}},
+        {"both sides held are one press; own input is skipped",
+         {RawDown(vk::kControl), RawDown(vk::kControl, true), RawUp(vk::kControl), RawUp(vk::kControl, true),
+          vantoke::KeyEventFromRawInput(kKeyC, 0x2E, 0, vantoke::kOwnInputMarker)},
+         {},
+         {KeyNotice::Forget, KeyNotice::WatchedKey, KeyNotice::WatchedKey}},
+        {"a key held when the hook went is not pressed again by its repeat",
+         {RawDown(vk::kControl), RawUp(vk::kControl)},
+         {vk::kControl, 1},
+         {KeyNotice::Forget}},
+    };
+    for (const Case& c : cases) {
+        vantoke::WatchedKeyState state = c.state;
+        vantoke::NoticeQueue queue;
+        vantoke::QueueMissedEvents(Missed(c.missed), vk::kControl, state, queue, 0);
+        LauncherModel launcher(1, 50);
+        launcher.Drain(queue);
+        EXPECT_EQ(launcher.handled, c.handled) << c.name;
+        EXPECT_EQ(state.sidesDown, 0u) << c.name;
     }
-    EXPECT_EQ(trigger.pressCount(), 1);
-    EXPECT_EQ(hook.action, 0u);  // in step with the new hook
-    // Two more taps through the new hook.
-    EXPECT_FALSE(trigger.OnKeyNotification(1300, 1, 50));
-    EXPECT_FALSE(trigger.OnKeyNotification(1340, 1, 50));
-    EXPECT_TRUE(trigger.OnKeyNotification(1500, 1, 50));
+}
+
+// A tap made while the hook was gone still counts, timed when it was made.
+TEST(QueueMissedEvents, AMissedTapCountsTowardsTheSummons) {
+    LauncherModel launcher(1, 50);
+    vantoke::NoticeQueue queue;
+    vantoke::WatchedKeyState state;
+    queue.Push({vantoke::Transition::WatchedDown, vk::kControl, 1000});  // a press before the hook went
+    queue.Push({vantoke::Transition::WatchedUp, vk::kControl, 1040});
+    launcher.Drain(queue);
+    vantoke::QueueMissedEvents(Missed({At(RawDown(vk::kControl), 1100), At(RawUp(vk::kControl), 1140)}),
+                               vk::kControl, state, queue, 0);
+    launcher.Drain(queue);
+    EXPECT_EQ(launcher.trigger.pressCount(), 1);  // the sequence before was forgotten
+    EXPECT_EQ(launcher.action, 0u);              // in step with the new hook
+    for (std::uint32_t time : {1300u, 1500u}) {  // two more taps through the new hook
+        queue.Push({vantoke::Transition::WatchedDown, vk::kControl, time});
+        queue.Push({vantoke::Transition::WatchedUp, vk::kControl, time + 40});
+    }
+    launcher.Drain(queue);
+    EXPECT_EQ(launcher.summonCount, 1);
 }
 
 }  // namespace

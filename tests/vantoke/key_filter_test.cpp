@@ -1,8 +1,11 @@
 #include "vantoke/key_filter.h"
 
+#include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/launcher_model.h"
 
 namespace {
 
@@ -244,6 +247,56 @@ TEST(KeyFilterHeldModifier, AWatchedKeyHeldWhenAnotherIsChosenStaysAModifier) {
     EXPECT_EQ(hook.Feed(Up(vk::kLeftControl)), KeyNotice::None);
     EXPECT_EQ(hook.Feed(Up(vk::kRightShift)), KeyNotice::None);
     EXPECT_EQ(hook.Feed(Down(vk::kLeftControl)), KeyNotice::WatchedKey);
+}
+
+// ---- Transitions queued while the launcher is busy ---------------------------
+
+// Taps of Ctrl `interval` ms apart, recorded while nothing is handed over.
+void QueueTaps(Hook& hook, vantoke::NoticeQueue& queue, int taps, std::uint32_t interval) {
+    for (int i = 0; i < taps; ++i) {
+        for (KeyEvent event : {Down(vk::kLeftControl), Up(vk::kLeftControl)}) {
+            event.time = 5000 + i * interval + (event.keyUp ? 40 : 0);
+            queue.Push({vantoke::ClassifyKeyEvent(event, hook.watchedKey, hook.state), event.virtualKey, event.time});
+        }
+    }
+}
+
+TEST(NoticeQueue, TapsMadeWhileTheLauncherIsBusyCountInOrderAndWhenMade) {
+    struct Case {
+        int taps;
+        std::uint32_t interval;
+        int summons;
+    };
+    for (const Case& c : {Case{3, 100, 1}, Case{3, 520, 1}, Case{3, 521, 0}, Case{2, 100, 0}, Case{6, 100, 2}}) {
+        Hook hook;
+        vantoke::NoticeQueue queue;
+        QueueTaps(hook, queue, c.taps, c.interval);
+        EXPECT_EQ(queue.Waiting(), static_cast<std::size_t>(2 * c.taps));
+        LauncherModel launcher(1, 50);  // three presses within 520 ms
+        launcher.Drain(queue);
+        EXPECT_EQ(launcher.summonCount, c.summons) << c.taps << " taps " << c.interval << " ms apart";
+    }
+}
+
+TEST(NoticeQueue, OneNoticeInFlightAndOverflowForgets) {
+    vantoke::NoticeQueue queue;
+    queue.Push({vantoke::Transition::OtherKeyDown, kKeyA, 1});
+    queue.Push({vantoke::Transition::WatchedUp, vk::kLeftControl, 3});
+    const auto first = queue.TakeNext(0);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->kind, KeyNotice::OtherKey);
+    EXPECT_EQ(first->virtualKey, kKeyA);
+    EXPECT_FALSE(queue.TakeNext(0).has_value());  // in flight until handled
+    queue.Handled();
+    EXPECT_FALSE(queue.TakeNext(0).has_value());  // a key-up the action does not select is dropped
+    EXPECT_EQ(queue.Waiting(), 0u);
+
+    Hook hook;
+    QueueTaps(hook, queue, 200, 100);  // more than the queue holds
+    const auto oldest = queue.TakeNext(0);
+    ASSERT_TRUE(oldest.has_value());
+    EXPECT_EQ(oldest->kind, KeyNotice::Forget);
+    EXPECT_LT(queue.Waiting(), vantoke::NoticeQueue::kCapacity);
 }
 
 }  // namespace

@@ -36,7 +36,11 @@ public:
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < kWaitMs) {
             MSG message;
-            while (PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.hwnd != window_) {  // the hook's relay, among others
+                    DispatchMessageW(&message);
+                    continue;
+                }
                 if (message.message == WM_HSCROLL) ++scrolls;
                 if (message.message == kOtherKeyMessage) {
                     if (message.wParam == kSentinelKey) return true;
@@ -52,7 +56,13 @@ public:
     int DrainScrolls() {
         int count = 0;
         MSG message;
-        while (PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) count += message.message == WM_HSCROLL;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.hwnd == window_) {
+                count += message.message == WM_HSCROLL;
+            } else {
+                DispatchMessageW(&message);
+            }
+        }
         return count;
     }
 
