@@ -148,8 +148,9 @@ bool IsExtendedKey(WORD key) {
     }
 }
 
-void SendKey(WORD virtualKey, bool up) {
+void SendKey(WORD virtualKey, bool up, DWORD eventTime = 0) {
     INPUT input = {};
+    input.ki.time = eventTime;  // 0: the system stamps it
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = virtualKey;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
@@ -427,6 +428,7 @@ bool BringToForeground(HWND window) {
 // ---- Keyboard (SendInput) ---------------------------------------------------
 
 void KeyDown(WORD virtualKey) { SendKey(virtualKey, false); }
+void KeyAt(WORD virtualKey, bool up, DWORD eventTime) { SendKey(virtualKey, up, eventTime); }
 void KeyUp(WORD virtualKey) { SendKey(virtualKey, true); }
 
 void PressKey(WORD virtualKey) {
@@ -458,5 +460,20 @@ void TypeLetters(const std::string& letters, DWORD gapMs) {
 }
 
 void Sleep(DWORD ms) { ::Sleep(ms); }
+
+// ---- A busy program ----------------------------------------------------------
+
+BusyThread::BusyThread(HWND window) {
+    const DWORD threadId = window != nullptr ? GetWindowThreadProcessId(window, nullptr) : 0;
+    if (threadId != 0) thread_.reset(OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId));
+    if (thread_ && SuspendThread(thread_.get()) == static_cast<DWORD>(-1)) thread_.reset();
+}
+
+BusyThread::~BusyThread() { Release(); }
+
+void BusyThread::Release() {
+    if (thread_) ResumeThread(thread_.get());
+    thread_.reset();
+}
 
 }  // namespace e2e

@@ -133,6 +133,9 @@ bool BringToForeground(HWND window);
 // ---- Keyboard (SendInput) ---------------------------------------------------
 
 void KeyDown(WORD virtualKey);
+// One key event carrying its own time (the GetTickCount clock), as input the
+// system delivers late does.
+void KeyAt(WORD virtualKey, bool up, DWORD eventTime);
 void KeyUp(WORD virtualKey);
 void PressKey(WORD virtualKey);  // down, then up
 // Taps a key `times` times, `gapMs` from one press to the next.
@@ -141,5 +144,24 @@ void TapKey(WORD virtualKey, int times, DWORD gapMs);
 void TypeLetters(const std::string& letters, DWORD gapMs = 30);
 
 void Sleep(DWORD ms);
+
+// ---- A busy program ----------------------------------------------------------
+
+// Holds the thread of a window still, as a long call on a program's
+// user-interface thread does, until Release or destruction. Suspend it only
+// while it waits for messages, so that it holds no lock another thread needs.
+class BusyThread {
+public:
+    explicit BusyThread(HWND window);
+    ~BusyThread();
+    BusyThread(const BusyThread&) = delete;
+    BusyThread& operator=(const BusyThread&) = delete;
+
+    bool IsHeld() const { return static_cast<bool>(thread_); }
+    void Release();
+
+private:
+    win32::UniqueKernelHandle thread_;
+};
 
 }  // namespace e2e
