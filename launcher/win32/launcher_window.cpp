@@ -82,7 +82,8 @@ bool LauncherWindow::LoadRegistrationList() {
 }
 
 void LauncherWindow::BuildLetterMenu() {
-    letterMenu_ = CreatePopupMenuFromTree(launcher::BuildLetterMenu(registrations_));
+    letterTree_ = launcher::BuildLetterMenu(registrations_);
+    letterMenu_ = CreatePopupMenuFromTree(letterTree_);
 }
 
 void LauncherWindow::ShowFatalError() {
@@ -238,6 +239,9 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             if (wParam == kTrayIconId && LOWORD(lParam) == WM_RBUTTONUP) PostMessageW(hwnd(), WM_RBUTTONUP, 0, 0);
             return true;
         case WM_RBUTTONUP: ShowTrayMenu(); return true;
+        case WM_INITMENUPOPUP:
+            FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
+            return false;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) != IDM_ABOUT_SYSTEM) return false;
             ShowAboutDialog();

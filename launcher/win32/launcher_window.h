@@ -12,6 +12,7 @@
 #include "common/win32/dialog.h"
 #include "common/win32/file_store_win32.h"
 #include "common/win32/handles.h"
+#include "launcher/letter_menu.h"
 #include "launcher/options_file.h"
 #include "launcher/registration_list.h"
 #include "launcher/trigger.h"
@@ -63,6 +64,7 @@ private:
     void OnOptionsCommand();
     void OnRunFileCommand();
 
+    launcher::MenuNode letterTree_;  // the letter menu's submenus are filled from it as they open
     win32::UniqueMenu letterMenu_;
     launcher::KeyPressTrigger trigger_;
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
