@@ -16,8 +16,8 @@
 namespace tobi {
 namespace {
 
-constexpr UINT kTrayIconId = 100;
-constexpr UINT kTrayMessage = 0x526;
+constexpr UINT kTrayIconId = ID_TRAY_ICON;
+constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
 

@@ -32,3 +32,7 @@
 
 // The system menu's version item
 #define IDM_ABOUT_SYSTEM 0x0010
+
+// The tray icon and its notification message
+#define ID_TRAY_ICON 100
+#define WM_TRAY_NOTIFY 0x526

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/win32/resource_ids.h"
 #include "tests/e2e/driver.h"
 
 namespace {
@@ -285,7 +286,7 @@ TEST_F(LauncherTest, TrayRightClickOpensTheTrayMenu) {
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     HWND window = MainWindow();
     ASSERT_NE(window, nullptr);
-    constexpr UINT kTrayMessage = 0x526;
+    constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
     PostMessageW(window, kTrayMessage, 99, WM_RBUTTONUP);  // not our icon
     PostMessageW(window, kTrayMessage, 100, WM_LBUTTONUP);
     EXPECT_TRUE(NoMenuFor(kQuietMs));
