@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 
+#include "common/temporary_name.h"
 #include "common/win32/handles.h"
 #include "common/win32/text.h"
 
@@ -42,22 +43,8 @@ bool IsInFlight(unsigned number) {
     return inFlight.count(number) > 0;
 }
 
-// "<target>.tmp<process id>-<counter>": every temporary is named this way.
 std::wstring TemporaryNameBeside(const std::wstring& target, unsigned number) {
-    return target + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(number);
-}
-
-// Reads an unsigned decimal number of 1 to 10 digits that fits 32 bits.
-bool ParseNumber(const std::wstring& text, unsigned long& value) {
-    if (text.empty() || text.size() > 10) return false;
-    unsigned long long number = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return false;
-        number = number * 10 + static_cast<unsigned>(c - L'0');
-    }
-    if (number > 0xFFFFFFFFull) return false;
-    value = static_cast<unsigned long>(number);
-    return true;
+    return target + WideFromCp932(temporary_name::Suffix(GetCurrentProcessId(), number));
 }
 
 // Whether the writer of a temporary named with `processId` and `number`, last
@@ -87,30 +74,27 @@ bool WriterIsGone(DWORD processId, unsigned long number, const FILETIME& lastWri
 void RemoveStaleTemporaries(const std::wstring& target) {
     const std::size_t separator = target.find_last_of(L"\\/:");
     const std::wstring folder = separator == std::wstring::npos ? std::wstring() : target.substr(0, separator + 1);
-    const std::wstring prefix = target.substr(folder.size()) + L".tmp";
-    if (prefix.size() == 4) return;  // no file name
+    const std::wstring fileName = target.substr(folder.size());
+    if (fileName.empty()) return;
 
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + prefix + L"*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + fileName + L".tmp*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) continue;
         const std::wstring name = found.cFileName;
         // The search also matches short names; the long name must follow the pattern.
-        if (name.size() <= prefix.size() ||
-            CompareStringOrdinal(name.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                 static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL) {
+        if (name.size() <= fileName.size() ||
+            CompareStringOrdinal(name.c_str(), static_cast<int>(fileName.size()), fileName.c_str(),
+                                 static_cast<int>(fileName.size()), TRUE) != CSTR_EQUAL) {
             continue;
         }
-        const std::wstring suffix = name.substr(prefix.size());
-        const std::size_t dash = suffix.find(L'-');
-        unsigned long processId = 0;
-        unsigned long number = 0;
-        if (dash == std::wstring::npos || !ParseNumber(suffix.substr(0, dash), processId) ||
-            !ParseNumber(suffix.substr(dash + 1), number)) {
-            continue;
+        const Cp932Text suffix = Cp932FromWide(name.substr(fileName.size()));
+        const auto writer = suffix.lossless ? temporary_name::ParseSuffix(suffix.bytes) : std::nullopt;
+        if (!writer) continue;
+        if (WriterIsGone(writer->processId, writer->counter, found.ftLastWriteTime)) {
+            DeleteFileW((folder + name).c_str());
         }
-        if (WriterIsGone(processId, number, found.ftLastWriteTime)) DeleteFileW((folder + name).c_str());
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }
