@@ -111,6 +111,30 @@ bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
     return true;
 }
 
+// A file that another program holds open gives "access denied" to some calls
+// (a replacement onto it), as a read-only one does; an open with every sharing
+// allowed tells them apart.
+bool HeldOpenElsewhere(const std::wstring& path) {
+    const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueKernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, everySharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool IsMissing(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+ReadResult ReadFailure(unsigned long code) {
+    ReadResult result;
+    result.error = ClassifyReadError(code);
+    if (result.error == ReadError::None) result.error = ReadError::Other;  // failed without saying why
+    result.systemCode = code;
+    return result;
+}
+
 }  // namespace
 
 WriteError ClassifyWriteError(unsigned long systemCode) {
@@ -127,27 +151,47 @@ WriteError ClassifyWriteError(unsigned long systemCode) {
     }
 }
 
+ReadError ClassifyReadError(unsigned long systemCode) {
+    switch (ClassifyWriteError(systemCode)) {
+        case WriteError::None: return ReadError::None;
+        case WriteError::AccessDenied: return ReadError::AccessDenied;
+        case WriteError::InUse: return ReadError::InUse;
+        case WriteError::DiskFull:
+        case WriteError::Other: return ReadError::Other;
+    }
+    return ReadError::Other;
+}
+
 ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
     ReadResult result;
     const std::wstring target = WideFromCp932(path);
     RemoveStaleTemporaries(target);
     UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return result;
+    if (!file) {
+        const DWORD code = GetLastError();
+        // A missing file that cannot be created (a folder without write access)
+        // still holds nothing; only a file that is there and unreadable fails.
+        if (IsMissing(target)) {
+            result.missing = true;
+            return result;
+        }
+        return ReadFailure(code);
+    }
+    result.missing = GetLastError() != ERROR_ALREADY_EXISTS;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return result;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return ReadFailure(GetLastError());
     result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
     while (done < result.bytes.size()) {
         const std::size_t remaining = result.bytes.size() - done;
         const DWORD chunk = remaining > 0x40000000u ? 0x40000000u : static_cast<DWORD>(remaining);
         DWORD read = 0;
-        if (!ReadFile(file.get(), result.bytes.data() + done, chunk, &read, nullptr)) return ReadResult{};
+        if (!ReadFile(file.get(), result.bytes.data() + done, chunk, &read, nullptr)) return ReadFailure(GetLastError());
         if (read == 0) break;  // the file shrank meanwhile
         done += read;
     }
     result.bytes.resize(done);
-    result.ok = true;
     return result;
 }
 
@@ -203,7 +247,9 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
     if (injected || !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const unsigned long code = injected ? injected : GetLastError();
         if (clearedReadOnly) SetFileAttributesW(target.c_str(), oldAttributes);
-        return fail(code);
+        WriteResult failure = fail(code);
+        if (failure.error == WriteError::AccessDenied && HeldOpenElsewhere(target)) failure.error = WriteError::InUse;
+        return failure;
     }
     // The new file keeps the old one's other attributes (hidden, archive, ...).
     DWORD attributes = oldAttributes != INVALID_FILE_ATTRIBUTES ? oldAttributes : GetFileAttributesW(target.c_str());

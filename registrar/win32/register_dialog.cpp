@@ -83,7 +83,7 @@ BOOL RegisterDialog::OnInitDialog() {
 void RegisterDialog::LoadRegistrationFile() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
-    entries_ = read.ok ? ParseRegistrationFile(read.bytes) : std::vector<Entry>();
+    entries_ = read.ok() ? ParseRegistrationFile(read.bytes) : std::vector<Entry>();
     ShowEntries();
 }
 
