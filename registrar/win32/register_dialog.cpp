@@ -6,6 +6,7 @@
 
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
+#include "registrar/file_failure_messages.h"
 #include "registrar/registration_names.h"
 #include "registrar/win32/list_box.h"
 #include "registrar/win32/name_check_dialog.h"
@@ -39,29 +40,6 @@ std::wstring DroppedPath(HDROP drop, UINT index) {
 }
 
 }  // namespace
-
-std::wstring WriteFailureMessage(const WriteResult& result) {
-    std::wstring reason;
-    switch (result.error) {
-        case WriteError::AccessDenied:
-            reason = L"cr.x またはそのフォルダーが読み取り専用か、書き込む権限がありません。";
-            break;
-        case WriteError::InUse:
-            reason = L"ほかのプログラムが cr.x を使用中です。";
-            break;
-        case WriteError::DiskFull:
-            reason = L"ディスクの空き容量が足りません。";
-            break;
-        case WriteError::None:
-        case WriteError::Other:
-            reason = L"予期しないエラーが発生しました。(エラーコード " +
-                     win32::WideFromInt(static_cast<long long>(result.systemCode)) + L")";
-            break;
-    }
-    return L"cr.x に書き込めなかったため、登録は実行されませんでした。\n" + reason +
-           L"\n\ncr.x は元のままです。登録の一覧もそのまま残っていますので、原因を取り除いてから"
-           L"もう一度 OK を押すか、キャンセルで終了してください。";
-}
 
 RegisterDialog::RegisterDialog() : win32::Dialog(IDD_REGISTER) {}
 
@@ -198,6 +176,10 @@ void RegisterDialog::EditEntry() {
     ReplaceListItem(Item(IDC_NAME_LIST), index, win32::WideFromCp932(*nameField));
 }
 
+void RegisterDialog::ShowWarning(const std::string& text) {
+    MessageBoxW(hwnd(), win32::WideFromCp932(text).c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void RegisterDialog::OnOK() { Commit(); }
 
 void RegisterDialog::Commit() {
@@ -218,7 +200,7 @@ void RegisterDialog::Commit() {
         entries_ = beforeRefusal;
         ShowEntries();
         RefreshCount();
-        MessageBoxW(hwnd(), WriteFailureMessage(failure).c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
+        ShowWarning(WriteFailureMessage(failure));
         return;
     }
     missing_ = progress.ordered.missing;

@@ -44,6 +44,7 @@ private:
     void RefreshCount();
     void ShowEntries();
     void ShowAboutBox();
+    void ShowWarning(const std::string& text);  // cp932
 
     void Commit();
     bool CheckRegistrationNames();  // true: the commit is abandoned
@@ -58,8 +59,5 @@ private:
     win32::UniqueIcon smallIcon_;
     win32::FileStoreWin32 files_;
 };
-
-// The 警告 box's text when cr.x could not be written.
-std::wstring WriteFailureMessage(const WriteResult& result);
 
 }  // namespace registrar

@@ -420,12 +420,4 @@ TEST_F(RegisterDialogTest, VersionButtonAndSystemMenuShowTheVersionBox) {
     EXPECT_TRUE(IsWindow(main));
 }
 
-TEST(WriteFailureMessageTest, NamesTheCauseInPlainWordsAndTheCodeWhenUnknown) {
-    using registrar::WriteFailureMessage;
-    EXPECT_THAT(WriteFailureMessage({WriteError::AccessDenied, 5}), HasSubstr(L"読み取り専用"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::InUse, 32}), HasSubstr(L"使用中"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::DiskFull, 112}), HasSubstr(L"空き容量"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::Other, 1234}), HasSubstr(L"1234"));
-}
-
 }  // namespace
