@@ -61,8 +61,27 @@ BOOL RegisterDialog::OnInitDialog() {
 void RegisterDialog::LoadRegistrationFile() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
+    // A cr.x that is there but unreadable is not an empty one: the list starts
+    // empty, and the commit reads the file again before it may write.
+    registrationFileUnread_ = !read.ok();
     entries_ = read.ok() ? ParseRegistrationFile(read.bytes) : std::vector<Entry>();
     ShowEntries();
+    if (registrationFileUnread_) ShowWarning(ReadFailureMessage(read));
+}
+
+bool RegisterDialog::ReadUnreadRegistrationFile() {
+    if (!registrationFileUnread_) return true;
+    win32::ChangeDirectory(startupFolder_);
+    const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
+    if (!read.ok()) {
+        ShowWarning(CommitRefusedMessage(read));
+        return false;
+    }
+    registrationFileUnread_ = false;
+    entries_ = FileEntriesFirst(read.bytes, entries_);
+    ShowEntries();
+    RefreshCount();
+    return true;
 }
 
 void RegisterDialog::ShowEntries() {
@@ -183,6 +202,8 @@ void RegisterDialog::ShowWarning(const std::string& text) {
 void RegisterDialog::OnOK() { Commit(); }
 
 void RegisterDialog::Commit() {
+    // Never write a list that lacks the entries of a cr.x that could not be read.
+    if (!ReadUnreadRegistrationFile()) return;
     if (CheckRegistrationNames()) return;
 
     // Kept until cr.x is written, so that a failed write loses nothing.

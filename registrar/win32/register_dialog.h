@@ -38,6 +38,7 @@ protected:
 
 private:
     void LoadRegistrationFile();
+    bool ReadUnreadRegistrationFile();  // false: cr.x still cannot be read
     void DropFiles(HDROP drop);
     void DeleteSelected();
     void EditEntry();
@@ -52,6 +53,7 @@ private:
     void StartLauncherOnCancel();
 
     std::wstring startupFolder_;
+    bool registrationFileUnread_ = false;  // cr.x was there but could not be read
     std::vector<Entry> entries_;
     std::vector<std::string> refused_;  // folder text + name field, per refused entry
     std::vector<std::string> missing_;  // folder text + name field, per missing file

@@ -388,6 +388,58 @@ TEST_F(RegisterDialogTest, CrXHeldOpenByAnotherProgramIsReportedAndLeftWhole) {
     EXPECT_THAT(NameFields(), ElementsAre("a.exe"));
 }
 
+// Held open at the start, still held at the first OK, let go before the second.
+TEST_F(RegisterDialogTest, AnUnreadableCrXIsNeverOverwrittenAndItsEntriesComeBackAtTheCommit) {
+    const std::string a = Touch(L"a.exe");
+    const std::string b = Touch(L"b.exe");
+    const std::string spaced = Touch(L"c d.exe");
+    WriteCrX({b + "\t-o", a});
+    const std::string before = folder.ReadFile(L"cr.x");
+    HANDLE held = CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    answerer.Then(L"警告", [](HWND box) {
+        const std::wstring text = AllStaticTexts(box);
+        EXPECT_THAT(text, HasSubstr(L"cr.x を読み込めませんでした。"));
+        EXPECT_THAT(text, HasSubstr(L"ほかのプログラムが cr.x を使用中です。(エラーコード 32)"));
+        PostCommand(box, IDOK);
+    });
+    Open();
+    EXPECT_EQ(answerer.PendingSteps(), 0u);
+    EXPECT_TRUE(ListItems(List(IDC_NAME_LIST)).empty());
+    Drop({WideFromCp932(spaced)});
+
+    answerer.Then(L"警告", [](HWND box) {
+        const std::wstring text = AllStaticTexts(box);
+        EXPECT_THAT(text, HasSubstr(L"cr.x をまだ読み込めないため、登録は実行されませんでした。"));
+        EXPECT_THAT(text, HasSubstr(L"使用中"));
+        PostCommand(box, IDOK);
+    });
+    SendMessageW(main, WM_COMMAND, IDOK, 0);
+    CloseHandle(held);
+    ASSERT_TRUE(IsWindow(main)) << "the dialog stays open";
+    EXPECT_THAT(NameFields(), ElementsAre("c d.exe"));
+    EXPECT_EQ(folder.ReadFile(L"cr.x"), before);
+
+    // The file's entries go in front of the dropped one, and the commit goes on.
+    answerer
+        .Then(L"登録名チェック",
+              [&](HWND check) {
+                  EXPECT_THAT(ListItems(List(IDC_NAME_LIST)), ElementsAre(L"b.exe\t-o", L"a.exe", L"c d.exe"));
+                  EXPECT_EQ(ListItems(List(IDC_FOLDER_LIST)).size(), 3u);
+                  EXPECT_EQ(ControlText(main, IDC_COUNT_EDIT), L"3");
+                  PostCommand(check, IDOK);
+              })
+        .Then(L"REPORT", [](HWND report) { PostCommand(report, IDOK); })
+        .Then(L"警告", [](HWND box) {
+            EXPECT_THAT(AllStaticTexts(box), HasSubstr(kQuestion));
+            PostCommand(box, IDNO);
+        });
+    SendMessageW(main, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n" + b + "\t-o\r\n");
+}
+
 TEST_F(RegisterDialogTest, CancelAsksAboutTheLauncherAndWritesNothing) {
     WriteCrX({"C:\\Tools\\calc.exe"});
     const std::string before = folder.ReadFile(L"cr.x");
