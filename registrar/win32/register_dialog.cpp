@@ -151,7 +151,7 @@ void RegisterDialog::ShowAboutBox() {
 void RegisterDialog::DropFiles(HDROP drop) {
     const UINT dropped = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::wstring> unusable;  // paths that code page 932 cannot hold
-    bool added = false;
+    const std::size_t before = entries_.size();
     for (UINT i = 0; i < dropped && entries_.size() < static_cast<std::size_t>(kMaxEntries); ++i) {
         const std::wstring path = DroppedPath(drop, i);
         if (path.empty()) continue;
@@ -161,10 +161,17 @@ void RegisterDialog::DropFiles(HDROP drop) {
             continue;
         }
         entries_.push_back(EntryFromPath(bytes.bytes));
-        added = true;
     }
     DragFinish(drop);
-    if (added) ShowEntries();
+    // Appended, not refilled: the user's selection and scroll position stay.
+    std::vector<std::wstring> names;
+    std::vector<std::wstring> folders;
+    for (std::size_t i = before; i < entries_.size(); ++i) {
+        names.push_back(win32::WideFromCp932(entries_[i].nameField));
+        folders.push_back(win32::WideFromCp932(entries_[i].folderText));
+    }
+    AppendListItems(Item(IDC_NAME_LIST), names);
+    AppendListItems(Item(IDC_FOLDER_LIST), folders);
     RefreshCount();
 
     if (!unusable.empty()) {

@@ -11,6 +11,7 @@
 #include "common/win32/text.h"
 #include "dialog_answerer.h"
 #include "registrar/maker_contact.h"
+#include "registrar/win32/list_box.h"
 #include "registrar/win32/resource_ids.h"
 #include "scratch.h"
 
@@ -162,6 +163,30 @@ TEST_F(RegisterDialogTest, DropTakesOnlyWhatFitsUnderOneThousandEntries) {
 
     Drop({L"D:\\new\\more.exe"});
     EXPECT_EQ(dialog.Entries().size(), 1000u);
+}
+
+TEST_F(RegisterDialogTest, DropAppendsToBothListsAndKeepsTheSelectionAndTheScrollPosition) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 40; ++i) lines.push_back("C:\\f\\n" + std::to_string(i) + ".exe");
+    WriteCrX(lines);
+    Open();
+    SelectListItems(List(IDC_NAME_LIST), {12, 14});
+    SendMessageW(List(IDC_NAME_LIST), LB_SETTOPINDEX, 10, 0);
+    ASSERT_EQ(SendMessageW(List(IDC_NAME_LIST), LB_GETTOPINDEX, 0, 0), 10);
+
+    Drop({L"D:\\new\\d0.exe", L"D:\\new\\d1.exe"});
+    EXPECT_EQ(SendMessageW(List(IDC_NAME_LIST), LB_GETTOPINDEX, 0, 0), 10);
+    EXPECT_EQ(registrar::SelectedListItems(List(IDC_NAME_LIST)), (std::vector<int>{12, 14}));
+    EXPECT_EQ(SendMessageW(List(IDC_NAME_LIST), LB_GETCARETINDEX, 0, 0), 14);
+    const std::vector<std::wstring> names = ListItems(List(IDC_NAME_LIST));
+    const std::vector<std::wstring> folders = ListItems(List(IDC_FOLDER_LIST));
+    ASSERT_EQ(names.size(), 42u);
+    ASSERT_EQ(folders.size(), 42u);
+    EXPECT_EQ(names[39], L"n39.exe");
+    EXPECT_EQ(names[40], L"d0.exe");
+    EXPECT_EQ(names[41], L"d1.exe");
+    EXPECT_EQ(folders[41], L"D:\\new\\");
+    EXPECT_EQ(ControlText(main, IDC_COUNT_EDIT), L"42");
 }
 
 TEST_F(RegisterDialogTest, DeleteRemovesExactlyTheSelectedItemsFromBothLists) {
