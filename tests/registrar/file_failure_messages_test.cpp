@@ -13,10 +13,13 @@ using testing::Not;
 TEST(FileFailureMessages, NameTheCauseAndTheCode) {
     using registrar::ReadFailureMessage;
     using registrar::WriteFailureMessage;
-    EXPECT_THAT(WriteFailureMessage({WriteError::AccessDenied, 5}), HasSubstr("読み取り専用か、書き込む権限がありません。(エラーコード 5)"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::InUse, 32}), HasSubstr("ほかのプログラムが cr.x を使用中です。(エラーコード 32)"));
+    EXPECT_THAT(WriteFailureMessage({WriteError::AccessDenied, 5}),
+                HasSubstr("読み取り専用か、書き込む権限がありません。(エラーコード 5)"));
+    EXPECT_THAT(WriteFailureMessage({WriteError::InUse, 32}),
+                HasSubstr("ほかのプログラムが cr.x を使用中です。(エラーコード 32)"));
     EXPECT_THAT(WriteFailureMessage({WriteError::DiskFull, 112}), HasSubstr("空き容量"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::Other, 1234}), HasSubstr("予期しないエラーが発生しました。(エラーコード 1234)"));
+    EXPECT_THAT(WriteFailureMessage({WriteError::Other, 1234}),
+                HasSubstr("予期しないエラーが発生しました。(エラーコード 1234)"));
     EXPECT_THAT(WriteFailureMessage({WriteError::Other, 0}), Not(HasSubstr("エラーコード")));
 
     EXPECT_THAT(ReadFailureMessage({ReadError::InUse, 32, false, {}}),
