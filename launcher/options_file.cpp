@@ -71,7 +71,7 @@ std::string BuildOptionsText(const Options& options) {
 
 Options ReadOptions(FileStore& store, const std::string& path) {
     const ReadResult read = store.ReadOrCreate(path);
-    if (!read.ok) return Options{};  // unreadable: never overwrite what could not be read
+    if (!read.ok()) return Options{};  // unreadable: never overwrite what could not be read
     if (read.bytes.empty()) {
         const Options defaults;
         WriteOptions(store, path, defaults);  // a failure leaves the defaults in memory

@@ -75,7 +75,7 @@ bool LauncherWindow::LoadRegistrationList() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFile);
     // An unreadable cr.x reads as an empty one: the built-in items still work.
-    launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok ? read.bytes : std::string());
+    launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok() ? read.bytes : std::string());
     if (load.outcome == launcher::LoadOutcome::Fatal) return false;
     registrations_ = std::move(load.list);
     return true;

@@ -161,7 +161,7 @@ TEST(ReadOptions, WriteFailureLeavesTheDefaultsInMemory) {
 
 // A store whose file cannot be read (held by another program).
 struct UnreadableStore : MemoryFileStore {
-    ReadResult ReadOrCreate(const std::string&) override { return {false, {}}; }
+    ReadResult ReadOrCreate(const std::string&) override { return {ReadError::InUse, 32, false, {}}; }
 };
 
 TEST(ReadOptions, UnreadableFileGivesDefaultsAndIsNotOverwritten) {

@@ -84,6 +84,21 @@ TEST(RegistrationFile, FailedWriteIsReportedAndLeavesTheOldFile) {
     EXPECT_EQ(store.files["cr.x"], kWorkedExample);
 }
 
+TEST(RegistrationFile, EntriesReadLateGoInFrontAndAllStayWithinTheThousand) {
+    const std::vector<Entry> dropped = {Entry{"new.exe", "C:\\n\\"}, Entry{"calc.exe\t/s", "C:\\Tools\\"}};
+    EXPECT_EQ(registrar::FileEntriesFirst(kWorkedExample, dropped),
+              (std::vector<Entry>{Entry{"calc.exe\t/s", "C:\\Tools\\"}, Entry{"日記.txt\t\tdiary", "D:\\Docs\\"},
+                                  dropped[0], dropped[1]}));
+    EXPECT_EQ(registrar::FileEntriesFirst("", dropped), dropped);
+
+    std::string file;
+    for (int i = 0; i < 999; ++i) file += "C:\\d\\f" + std::to_string(i) + ".exe\r\n";
+    const auto entries = registrar::FileEntriesFirst(file, dropped);
+    ASSERT_EQ(entries.size(), 1000u);
+    EXPECT_EQ(entries[998].nameField, "f998.exe");
+    EXPECT_EQ(entries[999], dropped[0]);
+}
+
 TEST(RegistrationFile, EntryFromPathSplitsAtTheRealLastBackslash) {
     EXPECT_EQ(registrar::EntryFromPath("C:\\Tools\\表.exe"), (Entry{"表.exe", "C:\\Tools\\"}));
     EXPECT_EQ(registrar::EntryFromPath("C:\\"), (Entry{"", "C:\\"}));

@@ -75,12 +75,29 @@ TEST(FileStoreWin32, ReadCreatesAMissingFileEmptyAndNeverTruncates) {
     const std::string path = folder.File("cr.x");
     EXPECT_FALSE(store.Exists(path));
     auto read = store.ReadOrCreate(path);
-    EXPECT_TRUE(read.ok);
+    EXPECT_TRUE(read.ok());
+    EXPECT_TRUE(read.missing);
     EXPECT_EQ(read.bytes, "");
     EXPECT_TRUE(store.Exists(path));
     ASSERT_TRUE(store.Replace(path, std::string("a\0b\r\n", 5), true).ok());
     read = store.ReadOrCreate(path);
+    EXPECT_FALSE(read.missing);
     EXPECT_EQ(read.bytes, std::string("a\0b\r\n", 5));
+}
+
+// Only a missing file reads as empty; one that is there but unreadable fails.
+TEST(FileStoreWin32, ReadTellsAMissingFileFromOneThatCannotBeRead) {
+    TempFolder folder;
+    win32::FileStoreWin32 store;
+    const ReadResult noFolder = store.ReadOrCreate(folder.File("none\\cr.x"));
+    EXPECT_TRUE(noFolder.ok());
+    EXPECT_TRUE(noFolder.missing);
+
+    ASSERT_TRUE(CreateDirectoryW(folder.WideFile(L"cr.x").c_str(), nullptr));
+    const ReadResult aFolder = store.ReadOrCreate(folder.File("cr.x"));
+    EXPECT_EQ(aFolder.error, ReadError::AccessDenied);
+    EXPECT_EQ(aFolder.systemCode, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(aFolder.missing);
 }
 
 TEST(FileStoreWin32, ReplaceLeavesTheFileReadOnlyAndOverwritesAReadOnlyFile) {
@@ -106,7 +123,7 @@ TEST(FileStoreWin32, AReadOnlyFileThatIsNotOursStaysProtected) {
     EXPECT_EQ(folder.FileCount(), 1);
 }
 
-TEST(FileStoreWin32, AFileHeldOpenWithoutSharingIsNotReplaced) {
+TEST(FileStoreWin32, AFileHeldOpenWithoutSharingIsInUseForReadAndReplace) {
     TempFolder folder;
     win32::FileStoreWin32 store;
     const std::string path = folder.File("cr.x");
@@ -114,9 +131,13 @@ TEST(FileStoreWin32, AFileHeldOpenWithoutSharingIsNotReplaced) {
     HANDLE holder = CreateFileW(win32::WideFromCp932(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     const auto result = store.Replace(path, "new", true);
+    const ReadResult read = store.ReadOrCreate(path);
     CloseHandle(holder);
-    EXPECT_FALSE(result.ok());
-    EXPECT_NE(result.error, WriteError::None);
+    EXPECT_EQ(result.error, WriteError::InUse);
+    EXPECT_EQ(read.error, ReadError::InUse);
+    EXPECT_EQ(read.systemCode, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(read.missing);
+    EXPECT_EQ(read.bytes, "");
     EXPECT_EQ(store.ReadOrCreate(path).bytes, "old");
     EXPECT_TRUE(IsReadOnly(path)) << "the attribute comes back after a failed replacement";
     EXPECT_EQ(folder.FileCount(), 1);

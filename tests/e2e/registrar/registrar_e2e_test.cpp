@@ -1,7 +1,7 @@
 // Parvane.exe run in a scratch folder and answered from outside, as a user
 // would: the whole commit with its dialogs, Cancel, and a cr.x that another
-// program holds open. A copy of probe.exe named Tobi.exe records whether and
-// from where the registrar starts the launcher.
+// program holds open at the commit or at the start. A copy of probe.exe named
+// Tobi.exe records whether and from where the registrar starts the launcher.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -203,6 +203,36 @@ TEST_F(RegistrarEndToEnd, CrXHeldOpenByAnotherProgramIsLeftWholeAndTheDialogStay
     const std::vector<e2e::ProbeRecord> starts = WaitForProbe();
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].workingDirectory, folder.Path());
+}
+
+TEST_F(RegistrarEndToEnd, CrXHeldOpenAtTheStartIsReadAgainAtOkAndKeepsItsEntries) {
+    const std::string b = Touch(L"b.exe");
+    const std::string a = Touch(L"a.exe");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {b, a + "\t-o"}));
+    HANDLE held = CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"", folder.Path());
+    ASSERT_TRUE(parvane.IsValid());
+    HWND warning = Wait(L"警告");
+    ASSERT_NE(warning, nullptr);
+    std::wstring text;
+    for (const std::wstring& line : e2e::StaticTexts(warning)) text += line;
+    EXPECT_THAT(text, HasSubstr(L"cr.x を読み込めませんでした。"));
+    EXPECT_THAT(text, HasSubstr(L"ほかのプログラムが cr.x を使用中です。(エラーコード 32)"));
+    ASSERT_TRUE(e2e::PressButton(warning, IDOK));
+    ASSERT_TRUE(e2e::WaitForWindowGone(warning));
+
+    HWND main = Wait(L"Register");
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, kCountEdit), L"0");
+    CloseHandle(held);
+
+    // OK reads cr.x again and commits its entries.
+    ASSERT_TRUE(e2e::PressButton(main, IDOK));
+    AnswerQuestionAndWaitForExit(IDNO);
+    EXPECT_EQ(CrX(), a + "\t-o\r\n" + b + "\r\n");
+    EXPECT_TRUE(e2e::IsReadOnly(folder.File(L"cr.x")));
 }
 
 }  // namespace
