@@ -49,8 +49,8 @@ RegistrationListLoad LoadRegistrationList(const std::string& fileBytes);
 int SlotCommandId(int slot);
 
 // Where an entry is filed in the letter menu: by its first (and second) letter
-// indices; `depth` is 0 when the entry has no place (empty key, or a filing
-// character outside A-Z and 0-9).
+// indices; `depth` is 0 when the entry has no place (an empty key, or one with
+// any character outside A-Z and 0-9). Such an entry keeps its slot.
 struct MenuPlace {
     int depth = 0;  // 1: root, 2: letter popup, 3: third-level popup
     int first = -1;
