@@ -197,8 +197,10 @@ void LauncherWindow::OpenHelpPage() {
 }
 
 void LauncherWindow::ShowAboutDialog() {
+    // The box stands alone: owned by the launcher's window it would raise that
+    // window with it and hand it the keyboard when it closes, hidden or not.
     AboutDialog about;
-    about.RunModal(hwnd());
+    about.RunModal(nullptr);
 }
 
 void LauncherWindow::OnOptionsCommand() {

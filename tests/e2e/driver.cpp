@@ -359,6 +359,15 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
     return PollUntil(timeoutMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); });
 }
 
+bool IsAbove(HWND upper, HWND lower) {
+    bool above = false;
+    ForEachTopWindow([&](HWND window) {  // top of the z-order first
+        above = window == upper;
+        return window != upper && window != lower;
+    });
+    return above;
+}
+
 std::wstring DescribeTopWindows() {
     std::wstring lines;
     ForEachTopWindow([&](HWND window) {

@@ -115,6 +115,8 @@ struct WindowQuery {
 HWND FindTopWindow(const WindowQuery& query);
 HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs = kDefaultTimeoutMs);
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);  // destroyed or hidden
+// Whether `upper` lies above `lower` among the top-level windows.
+bool IsAbove(HWND upper, HWND lower);
 // One line per visible top-level window (class, title, process): for failure messages.
 std::wstring DescribeTopWindows();
 
