@@ -87,6 +87,11 @@ MenuPlace PlaceOf(const Slot& slot) {
     return {3, first, keys::LetterIndex(key[1])};
 }
 
+std::string LaunchFolder(const std::string& path) {
+    const auto backslash = cp932::FindLastBackslash(path);
+    return backslash == std::string::npos ? std::string() : path.substr(0, backslash);
+}
+
 int SlotCommandId(int slot) {
     if (slot < 10) return 32812 + slot;
     if (slot < kFirstEntrySlot) return 32823 + (slot - 10);

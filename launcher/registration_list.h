@@ -45,6 +45,12 @@ struct RegistrationListLoad {
 // Reads the bytes of cr.x. Nothing of a file that gives the fatal outcome is used.
 RegistrationListLoad LoadRegistrationList(const std::string& fileBytes);
 
+// The folder an entry starts in: its path up to, not including, the last real
+// backslash. For a file in a drive's root that is the drive alone ("C:"),
+// which the system takes as that drive's current folder. Empty when the path
+// has no backslash.
+std::string LaunchFolder(const std::string& path);
+
 // The command identifier of a slot (the constant slotCommandIds table).
 int SlotCommandId(int slot);
 

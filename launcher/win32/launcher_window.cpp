@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "common/cp932.h"
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
 #include "launcher/letter_menu.h"
@@ -176,8 +175,8 @@ void LauncherWindow::ShowTrayMenu() {
 void LauncherWindow::LaunchSlot(int slot) {
     if (slot < launcher::kFirstEntrySlot || slot >= registrations_.slotEnd) return;
     const launcher::Slot& entry = registrations_.slots[static_cast<std::size_t>(slot)];
-    const std::size_t backslash = cp932::FindLastBackslash(entry.path);
-    if (backslash != std::string::npos) win32::ChangeDirectory(win32::WideFromCp932(entry.path.substr(0, backslash)));
+    const std::string folder = launcher::LaunchFolder(entry.path);
+    if (!folder.empty()) win32::ChangeDirectory(win32::WideFromCp932(folder));
     // The entry inherits its own folder as working directory; the shell's
     // answer is not examined.
     win32::OpenWithShell(hwnd(), win32::WideFromCp932(entry.path), win32::WideFromCp932(entry.option));
