@@ -209,7 +209,7 @@ TEST_F(LauncherTest, SlowTapsAndChordsDoNotSummonButBareTapsStillDo) {
     EXPECT_NE(Summon(), nullptr) << "bare taps after the chords did not summon\n" << Describe();
 }
 
-TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFront) {
+TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
     ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     e2e::Process other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
@@ -217,6 +217,16 @@ TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFront) {
     ASSERT_NE(front, nullptr) << Describe();
     ASSERT_TRUE(e2e::BringToForeground(front));
     ASSERT_EQ(GetForegroundWindow(), front);
+
+    // The version box from the launcher's system menu, closed again.
+    PostMessageW(MainWindow(), WM_SYSCOMMAND, 0x10, 0);
+    HWND about = WaitForDialog(L"Version Info Tobi.exe");
+    ASSERT_NE(about, nullptr) << Describe();
+    ASSERT_TRUE(e2e::PressButton(about, IDOK));
+    ASSERT_TRUE(e2e::WaitForWindowGone(about));
+    WaitUntilIdle();
+    EXPECT_EQ(GetForegroundWindow(), front) << "the launcher's window took the keyboard";
+    EXPECT_TRUE(e2e::IsAbove(front, MainWindow())) << "the launcher's window was raised";
 
     ASSERT_NO_FATAL_FAILURE(Choose("EXI"));  // the letters must reach the menu
     ASSERT_TRUE(tobi.WaitForExit()) << "the letters went elsewhere\n" << Describe();
@@ -318,38 +328,6 @@ TEST_F(LauncherTest, VERShowsTheVersionBox) {
     ASSERT_TRUE(e2e::PressButton(about, IDOK));
     EXPECT_TRUE(e2e::WaitForWindowGone(about));
     EXPECT_FALSE(tobi.WaitForExit(0));
-}
-
-TEST_F(LauncherTest, VersionBoxNeitherShowsNorRaisesNorActivatesTheWindow) {
-    ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
-    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
-    HWND window = MainWindow();
-    ASSERT_NE(window, nullptr);
-    e2e::Process other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
-    HWND front = e2e::WaitForWindow({L"empty_app", L"", other.Id()});
-    ASSERT_NE(front, nullptr) << Describe();
-    // The window shown behind another program (the box from the system menu),
-    // then hidden (the box from the version command).
-    for (const bool hidden : {false, true}) {
-        SCOPED_TRACE(hidden ? "hidden" : "shown behind");
-        if (hidden) {
-            PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-            ASSERT_TRUE(e2e::WaitForWindowGone(window));
-        }
-        ASSERT_TRUE(e2e::BringToForeground(front));
-        PostMessageW(window, hidden ? WM_COMMAND : WM_SYSCOMMAND, hidden ? 32815 : 0x10, 0);
-        HWND about = WaitForDialog(L"Version Info Tobi.exe");
-        ASSERT_NE(about, nullptr) << Describe();
-        EXPECT_EQ(IsWindowVisible(window) != FALSE, !hidden);
-        ASSERT_TRUE(e2e::PressButton(about, IDOK));
-        ASSERT_TRUE(e2e::WaitForWindowGone(about));
-        WaitUntilIdle();
-        EXPECT_EQ(IsWindowVisible(window) != FALSE, !hidden);
-        EXPECT_NE(GetForegroundWindow(), window) << "the launcher's window took the keyboard";
-        if (!hidden) {
-            EXPECT_TRUE(e2e::IsAbove(front, window)) << "the launcher's window was raised";
-        }
-    }
 }
 
 // ---- The options and run-file dialogs -----------------------------------------

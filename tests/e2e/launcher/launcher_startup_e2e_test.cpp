@@ -66,14 +66,6 @@ void WaitUntilIdle(HWND window) {
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, e2e::kDefaultTimeoutMs, &ignored);
 }
 
-// Returns once the command that ran `dialog` modally has ended: the dialog's
-// run is over, then the launcher takes messages again (a message box of the
-// command's would exist by then).
-void WaitUntilCommandEnded(HWND dialog, HWND window) {
-    ASSERT_TRUE(e2e::WaitForWindowDestroyed(dialog));
-    WaitUntilIdle(window);
-}
-
 // Esc to the menu's own thread: the menu need not have the keyboard (nine
 // message boxes may have come up over it).
 void CloseMenu(HWND menu) {
@@ -256,7 +248,8 @@ TEST_F(LauncherStartup, AFolderWithoutWriteAccessRunsOnDefaultsInMemoryAndSaysNo
     // A new key cannot be saved: it is used all the same, without a word.
     SendMessageW(GetDlgItem(options, kKeyList), CB_SETCURSEL, 2, 0);  // Shift
     ASSERT_TRUE(e2e::PressButton(options, IDOK));
-    ASSERT_NO_FATAL_FAILURE(WaitUntilCommandEnded(options, window));
+    ASSERT_TRUE(e2e::WaitForWindowDestroyed(options));
+    WaitUntilIdle(window);  // the command has ended; a box of its would be up
     EXPECT_EQ(WarningOf(tobi), nullptr) << Describe();
     EXPECT_FALSE(e2e::FileExists(locked + L"\\opt.x"));
 
@@ -290,7 +283,8 @@ TEST_F(LauncherStartup, OptXHeldOpenByAnotherProgramIsLeftWholeAndTheNewKeyWorks
     ASSERT_NE(options, nullptr) << Describe();
     SendMessageW(GetDlgItem(options, kKeyList), CB_SETCURSEL, 2, 0);  // Shift
     ASSERT_TRUE(e2e::PressButton(options, IDOK));
-    ASSERT_NO_FATAL_FAILURE(WaitUntilCommandEnded(options, window));
+    ASSERT_TRUE(e2e::WaitForWindowDestroyed(options));
+    WaitUntilIdle(window);  // the command has ended; a box of its would be up
     EXPECT_EQ(WarningOf(tobi), nullptr) << Describe();
     CloseHandle(held);
     EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"opt.x")), defaults);
