@@ -6,7 +6,8 @@
 // and then nothing of the file is kept; otherwise one slot per line from slot
 // 20 on, and a menu whose items are entries (commands 32833-33832, each once,
 // under the popups of its key) or the six built-ins, with no placeholder left
-// and no empty popup.
+// and no empty popup. Only keys of A-Z and 0-9 are filed.
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -94,6 +95,14 @@ void CheckSlot(const launcher::Slot& slot) {
     FUZZ_CHECK(slot.menuKey.size() == slot.displayKey.size());
     FUZZ_CHECK(slot.caption.find("(&") != std::string::npos);
     FUZZ_CHECK(slot.option.empty() || slot.caption.find(" - ") != std::string::npos);
+    // Filed exactly when the key is all A-Z and 0-9; the mnemonic is then its
+    // third character, or its last when it is shorter.
+    const std::string& key = slot.displayKey;
+    bool fileable = !key.empty();
+    for (char c : key) fileable = fileable && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+    FUZZ_CHECK((launcher::PlaceOf(slot).depth > 0) == fileable);
+    const std::string mnemonic = fileable ? key.substr(std::min<std::size_t>(key.size(), 3) - 1, 1) : "";
+    if (fileable) FUZZ_CHECK(slot.caption.find("(&" + mnemonic + ")") != std::string::npos);
 }
 
 }  // namespace

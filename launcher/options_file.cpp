@@ -93,4 +93,13 @@ std::optional<unsigned> HookKeyCode(int keyIndex) {
     }
 }
 
+std::optional<unsigned> ApplyOptionsChoice(Options& options, const std::optional<Options>& chosen, FileStore& store,
+                                           const std::string& path) {
+    if (!chosen) return std::nullopt;
+    options = *chosen;
+    // The launcher goes on with the values in memory when opt.x cannot be written.
+    (void)WriteOptions(store, path, options);
+    return HookKeyCode(options.keyIndex);
+}
+
 }  // namespace launcher

@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "common/cp932.h"
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
 #include "launcher/letter_menu.h"
@@ -168,8 +167,8 @@ void LauncherWindow::ShowTrayMenu() {
 void LauncherWindow::LaunchSlot(int slot) {
     if (slot < launcher::kFirstEntrySlot || slot >= registrations_.slotEnd) return;
     const launcher::Slot& entry = registrations_.slots[static_cast<std::size_t>(slot)];
-    const std::size_t backslash = cp932::FindLastBackslash(entry.path);
-    if (backslash != std::string::npos) win32::ChangeDirectory(win32::WideFromCp932(entry.path.substr(0, backslash)));
+    const std::string folder = launcher::LaunchFolder(entry.path);
+    if (!folder.empty()) win32::ChangeDirectory(win32::WideFromCp932(folder));
     // The entry inherits its own folder as working directory; the shell's
     // answer is not examined.
     win32::OpenWithShell(hwnd(), win32::WideFromCp932(entry.path), win32::WideFromCp932(entry.option));
@@ -189,8 +188,10 @@ void LauncherWindow::OpenHelpPage() {
 }
 
 void LauncherWindow::ShowAboutDialog() {
+    // The box stands alone: owned by the launcher's window it would raise that
+    // window with it and hand it the keyboard when it closes, hidden or not.
     AboutDialog about;
-    about.RunModal(hwnd());
+    about.RunModal(nullptr);
 }
 
 void LauncherWindow::OnOptionsCommand() {

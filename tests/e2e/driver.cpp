@@ -360,6 +360,19 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
     return PollUntil(timeoutMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); });
 }
 
+bool WaitForWindowDestroyed(HWND window, DWORD timeoutMs) {
+    return PollUntil(timeoutMs, [&] { return !IsWindow(window); });
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+    bool above = false;
+    ForEachTopWindow([&](HWND window) {  // top of the z-order first
+        above = window == upper;
+        return window != upper && window != lower;
+    });
+    return above;
+}
+
 std::wstring DescribeTopWindows() {
     std::wstring lines;
     ForEachTopWindow([&](HWND window) {
@@ -413,6 +426,14 @@ bool PressButton(HWND dialog, int controlId) {
     if (!button || !IsWindowEnabled(button)) return false;
     return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) !=
            FALSE;
+}
+
+bool PressButtonAndWait(HWND dialog, int controlId, DWORD timeoutMs) {
+    HWND button = GetDlgItem(dialog, controlId);
+    if (!button || !IsWindowEnabled(button)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button),
+                               SMTO_NORMAL, timeoutMs, &ignored) != 0;
 }
 
 bool PressButtonByCaption(HWND dialog, const std::wstring& caption) {

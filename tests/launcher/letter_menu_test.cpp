@@ -151,8 +151,13 @@ TEST(LetterMenu, EntriesUnderBuiltInPathsFollowTheBuiltInItems) {
 }
 
 TEST(LetterMenu, UnfileableEntriesKeepTheirSlotButGetNoItem) {
-    const MenuNode menu = MenuOf("C:\\w\\.profile\r\nC:\\w\\メモ帳.exe\r\nC:\\w\\a_b.exe\r\nC:\\w\\[x].exe\r\nC:\\w\\ok.exe\r\n");
+    const MenuNode menu = MenuOf(
+        "C:\\w\\.profile\r\nC:\\w\\メモ帳.exe\r\nC:\\w\\a_b.exe\r\nC:\\w\\[x].exe\r\nC:\\w\\ok.exe\r\n"
+        "C:\\w\\q-.exe\r\nC:\\w\\qr-.exe\r\nC:\\w\\z.exe\t\tZY表\r\n");
     const std::string dump = DumpMenu(menu);
+    // Nothing under Q or Z: a key with any other character opens no popup.
+    EXPECT_EQ(dump.find("(&Q)"), std::string::npos);
+    EXPECT_EQ(dump.find("(&Z)"), std::string::npos);
     EXPECT_EQ(dump.find("profile"), std::string::npos);
     EXPECT_EQ(dump.find("メモ帳"), std::string::npos);
     EXPECT_EQ(dump.find("a_b"), std::string::npos);
