@@ -1,6 +1,7 @@
 #include "launcher/win32/menu_builder.h"
 
 #include "common/win32/text.h"
+#include "launcher/launch.h"
 
 namespace tobi {
 namespace {
@@ -51,6 +52,22 @@ bool FillPopupMenuFromTree(HMENU menu) {
     if (menu == nullptr || GetMenuItemCount(menu) != 0) return false;
     const launcher::MenuNode* node = AttachedNode(menu);
     return node != nullptr && AppendChildren(menu, *node);
+}
+
+LRESULT MenuCharAnswer(HMENU menu, char letter) {
+    const launcher::MenuNode* node = AttachedNode(menu);
+    if (node == nullptr) return 0;
+    const std::vector<int> positions = launcher::MnemonicPositions(*node, letter);
+    if (positions.empty()) return 0;
+    if (positions.size() == 1) return MAKELRESULT(positions.front(), MNC_EXECUTE);
+    int highlighted = -1;
+    for (int position : positions) {
+        if ((GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & MF_HILITE) != 0) highlighted = position;
+    }
+    for (int position : positions) {
+        if (position > highlighted) return MAKELRESULT(position, MNC_SELECT);
+    }
+    return MAKELRESULT(positions.front(), MNC_SELECT);
 }
 
 }  // namespace tobi

@@ -20,4 +20,10 @@ win32::UniqueMenu CreatePopupMenuFromTree(const launcher::MenuNode& root);
 // WM_INITMENUPOPUP); false for a menu that is filled already or not ours.
 bool FillPopupMenuFromTree(HMENU menu);
 
+// The answer to WM_MENUCHAR for a letter typed with Ctrl held (it reaches the
+// menu as a control character, not as a mnemonic): the item whose mnemonic is
+// that letter is chosen; of several, the next after the highlighted one is
+// selected. 0 (the system's beep) when none matches or the menu is not ours.
+LRESULT MenuCharAnswer(HMENU menu, char letter);
+
 }  // namespace tobi

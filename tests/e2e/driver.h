@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/win32/handles.h"
@@ -66,6 +67,11 @@ struct ProbeRecord {
 };
 // The records of probe.log in `folder`, oldest first; empty if none.
 std::vector<ProbeRecord> ReadProbeLog(const std::wstring& folder);
+
+// The user's Startup folder (no trailing backslash), and what a shortcut
+// starts and where: its target and working folder.
+std::wstring StartupFolder();
+std::optional<std::pair<std::wstring, std::wstring>> ReadShortcut(const std::wstring& path);
 
 // ---- Processes --------------------------------------------------------------
 

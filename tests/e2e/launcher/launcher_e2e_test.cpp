@@ -165,6 +165,56 @@ TEST_F(LauncherTest, ThreeCtrlTapsThenNOTStartsTheEntryInItsFolderWithItsOption)
     EXPECT_TRUE(e2e::WaitForWindowGone(MainWindow())) << "the window stays shown after a launch";
 }
 
+// Shift held at the choice starts the entry as administrator (under Wine it
+// simply starts), Ctrl held shows it in its folder; the tray's start-with-Windows item makes the sign-in
+// shortcut to this Tobi.exe, working in its folder, and takes it away again.
+TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTheSignInShortcut) {
+    const std::wstring probe = AddProbe(L"admin");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {e2e::Cp932(probe) + "\t-a\tadm"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    HWND menu = Summon();
+    ASSERT_NE(menu, nullptr) << Describe();
+    e2e::TypeLetters("AD", 80);
+    e2e::KeyDown(VK_SHIFT);
+    e2e::TypeLetters("M", 80);
+    e2e::KeyUp(VK_SHIFT);
+    const auto records = WaitForProbeRecords(folder.File(L"admin"), 1);
+    ASSERT_EQ(records.size(), 1u) << Describe();
+    EXPECT_EQ(records[0].workingDirectory, folder.File(L"admin"));
+    EXPECT_THAT(records[0].commandLine, ::testing::EndsWith(L" -a"));
+
+    // Ctrl held: the entry's folder opens in the file manager instead.
+    ASSERT_NE(Summon(), nullptr) << Describe();
+    e2e::TypeLetters("AD", 80);
+    e2e::KeyDown(VK_CONTROL);
+    e2e::TypeLetters("M", 80);
+    e2e::KeyUp(VK_CONTROL);
+    HWND shown = e2e::WaitForWindow({L"admin", L"", 0});
+    EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
+    if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"admin")).size(), 1u) << "Ctrl started the entry";
+
+    const std::wstring shortcut = e2e::StartupFolder() + L"\\Tobi.lnk";
+    DeleteFileW(shortcut.c_str());
+    for (bool made : {true, false}) {
+        PostMessageW(MainWindow(), WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONUP);
+        HWND tray = WaitForMenu();
+        ASSERT_NE(tray, nullptr) << Describe();
+        e2e::PressKey(VK_UP);  // from the bottom: 終了, then the start-with-Windows item
+        e2e::PressKey(VK_UP);
+        e2e::PressKey(VK_RETURN);
+        ASSERT_TRUE(e2e::WaitForWindowGone(tray));
+        WaitUntilIdle();
+        EXPECT_EQ(e2e::FileExists(shortcut), made);
+        if (!made) break;
+        const auto target = e2e::ReadShortcut(shortcut);
+        ASSERT_TRUE(target.has_value());
+        EXPECT_EQ(target->first, folder.File(L"Tobi.exe"));
+        EXPECT_EQ(target->second, folder.Path());
+    }
+    DeleteFileW(shortcut.c_str());
+}
+
 TEST_F(LauncherTest, OneTwoCharacterAndDigitKeysLaunch) {
     const std::wstring one = AddProbe(L"one");
     const std::wstring two = AddProbe(L"two");

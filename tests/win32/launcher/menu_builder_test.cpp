@@ -6,6 +6,7 @@
 
 #include "common/win32/text.h"
 #include "launcher/letter_menu.h"
+#include "launcher/win32/menu_icons.h"
 
 namespace {
 
@@ -135,6 +136,39 @@ TEST(LetterMenuWalk, EmptyListGivesTheFiveBuiltInLetters) {
     std::wstring letters;
     for (int i = 0; i < 5; ++i) letters += ItemText(menu.get(), i).substr(2, 1);
     EXPECT_EQ(letters, L"EHORV");
+}
+
+// Ctrl+letter reaches the menu as a control character; the owner maps it
+// back. Entries get their file's icon; a file that is gone shows none.
+TEST(LetterMenuWalk, CtrlLettersChooseByMnemonicAndEntriesShowTheirFilesIcons) {
+    const MenuNode tree = TreeOf(kWorkedExample);
+    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(tree);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(tobi::MenuCharAnswer(menu.get(), 'n'), MAKELRESULT(3, MNC_EXECUTE));
+    EXPECT_EQ(tobi::MenuCharAnswer(menu.get(), 'Q'), 0);
+
+    std::wstring program(MAX_PATH, L'\0');
+    program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+    win32::UniqueMenu items(CreatePopupMenu());
+    AppendMenuW(items.get(), MF_STRING, 32833, L"here(&H)");
+    AppendMenuW(items.get(), MF_STRING, 32834, L"gone(&G)");
+    AppendMenuW(items.get(), MF_STRING, 32813, L"built-in(&I)");
+    tobi::MenuIcons icons([&program](UINT command) {
+        return command == 32833 ? program : command == 32834 ? std::wstring(L"C:\\gone\\gone.exe") : std::wstring();
+    });
+    icons.Decorate(items.get());
+    for (UINT position = 0; position < 3; ++position) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_BITMAP;
+        ASSERT_TRUE(GetMenuItemInfoW(items.get(), position, TRUE, &item));
+        EXPECT_EQ(item.hbmpItem, position == 0 ? HBMMENU_CALLBACK : nullptr) << position;
+    }
+    MEASUREITEMSTRUCT measure{ODT_MENU, 0, 32833, 0, 0, 0};
+    EXPECT_TRUE(icons.Measure(measure, 96));
+    EXPECT_EQ(measure.itemWidth, static_cast<UINT>(GetSystemMetrics(SM_CXSMICON)));
+    measure.itemID = 32834;
+    EXPECT_FALSE(icons.Measure(measure, 96));
 }
 
 }  // namespace
