@@ -124,8 +124,8 @@ void WriteThousandEntries(const e2e::TestFolder& folder) {
         lines.push_back("C:\\Program Files\\Vendor " + std::to_string(i % 40) + "\\" + name + ".exe\t-o" +
                         std::to_string(i) + "\t" + name);
     }
-    // The one entry the benchmark launches: empty_app.exe, which ends after 1 ms.
-    lines.push_back(e2e::Cp932(folder.File(L"empty_app.exe")) + "\t1\tzzz");
+    // The one entry the benchmark launches: probe.exe, which notes its start and ends.
+    lines.push_back(e2e::Cp932(folder.File(L"probe.exe")) + "\t\tzzz");
     e2e::WriteRegistrationFile(folder.Path(), lines);
 }
 
@@ -296,9 +296,9 @@ int main(int argc, char** argv) {
 
     e2e::TestFolder full(L"tobi-bench-full");
     e2e::TestFolder empty(L"tobi-bench-empty");
-    if (!full.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll", L"empty_app.exe", kFloorProgram}) ||
+    if (!full.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll", L"probe.exe", kFloorProgram}) ||
         !empty.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll", kFloorProgram})) {
-        std::printf("Tobi.exe, Vantoke.dll, empty_app.exe or floor_launcher.exe is missing from the build folder\n");
+        std::printf("Tobi.exe, Vantoke.dll, probe.exe or floor_launcher.exe is missing from the build folder\n");
         return 1;
     }
     WriteThousandEntries(full);
@@ -352,7 +352,7 @@ int main(int argc, char** argv) {
         return IsWindowVisible(window) != FALSE;
     });
     PrintFigureRows("tap to menu, shown before", shownTaps, floorTaps);
-    // A launch hides the window: the entry ZZZ starts empty_app.exe, which ends at once.
+    // A launch hides the window: the entry ZZZ starts probe.exe, which ends at once.
     const Figures hiddenTaps = TimeTaps(tobi, trials, [&tobi, window] {
         e2e::TapKey(VK_CONTROL, 3, 100);
         HWND letterMenu = PollForWindow(tobi.Id(), L"#32768", nullptr, 5000);
