@@ -5,8 +5,8 @@
 // 1000 CR LF lines has more than two TABs or a path without a real backslash,
 // and then nothing of the file is kept; otherwise one slot per line from slot
 // 20 on, and a menu whose items are entries (commands 32833-33832, each once,
-// under the popups of its key) or the six built-ins, with no placeholder left
-// and no empty popup.
+// under the popups of its key, in file order) or the six built-ins (under their
+// own paths, before any entry), with no placeholder left and no empty popup.
 #include <map>
 #include <set>
 
@@ -21,6 +21,28 @@ namespace commands = launcher::commands;
 
 const std::set<int> kBuiltInCommands = {commands::kRunFile, commands::kExit,     commands::kHelpContents,
                                         commands::kOptions, commands::kRegister, commands::kVersion};
+
+// Each built-in's popup path and its place among the built-ins there.
+struct BuiltInPlace {
+    char first;
+    char second;
+    int order;
+};
+const std::map<int, BuiltInPlace> kBuiltInPlaces = {
+    {commands::kRunFile, {'E', 'X', 0}},      {commands::kExit, {'E', 'X', 1}},
+    {commands::kHelpContents, {'H', 'E', 0}}, {commands::kOptions, {'O', 'P', 0}},
+    {commands::kRegister, {'R', 'E', 0}},     {commands::kVersion, {'V', 'E', 0}}};
+
+// The letter index of a popup caption, -1 for any other text.
+int LetterOfCaption(const std::string& text) {
+    static const std::map<std::string, int> kLetters = [] {
+        std::map<std::string, int> letters;
+        for (int i = 0; i < keys::kLetterCount; ++i) letters[launcher::LetterCaption(i)] = i;
+        return letters;
+    }();
+    const auto found = kLetters.find(text);
+    return found == kLetters.end() ? -1 : found->second;
+}
 
 bool LineIsFatal(const std::string& line) {
     if (fuzz::CountOf(line, '\t') > 2) return true;
@@ -40,16 +62,24 @@ struct MenuWalk {
             FUZZ_CHECK(!node.children.empty());
             bool itemSeen = false;
             int lastLetter = -1;
+            int lastBuiltIn = -1;
+            int lastEntry = -1;
             for (const MenuNode& child : node.children) {
                 if (!child.isPopup) {
                     itemSeen = true;
+                    // Built-ins in their fixed order, then entries in slot order.
+                    const auto builtIn = kBuiltInPlaces.find(child.command);
+                    if (builtIn != kBuiltInPlaces.end()) {
+                        FUZZ_CHECK(lastEntry < 0 && builtIn->second.order > lastBuiltIn);
+                        lastBuiltIn = builtIn->second.order;
+                    } else {
+                        FUZZ_CHECK(child.command > lastEntry);
+                        lastEntry = child.command;
+                    }
                 } else {
                     // Popups keep letter-index order and come before the items.
                     FUZZ_CHECK(!itemSeen);
-                    int letter = -1;
-                    for (int i = 0; i < keys::kLetterCount; ++i) {
-                        if (child.text == launcher::LetterCaption(i)) letter = i;
-                    }
+                    const int letter = LetterOfCaption(child.text);
                     FUZZ_CHECK(letter > lastLetter);
                     lastLetter = letter;
                     std::vector<int> deeper = letters;
@@ -64,9 +94,12 @@ struct MenuWalk {
         }
         FUZZ_CHECK(node.text != "ID_DUMMY");
         FUZZ_CHECK(node.children.empty());
-        if (kBuiltInCommands.count(node.command)) {
+        const auto builtIn = kBuiltInPlaces.find(node.command);
+        if (builtIn != kBuiltInPlaces.end()) {
             builtIns.insert(node.command);
             FUZZ_CHECK(letters.size() == 2);
+            FUZZ_CHECK(letters[0] == keys::LetterIndex(builtIn->second.first));
+            FUZZ_CHECK(letters[1] == keys::LetterIndex(builtIn->second.second));
             return;
         }
         FUZZ_CHECK(node.command >= commands::kFirstEntry && node.command <= commands::kLastEntry);
