@@ -25,28 +25,6 @@ inline std::string BytesOf(const std::uint8_t* data, std::size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-// The cr.x bytes an input stands for. Every reader sees a file that starts
-// with NUL as empty, so such an input is free to mean many lines: NUL, a byte
-// c, then a body repeated until the text holds 995 + c % 10 CR LF or more
-// (64 KiB at most). The 1000-line limit is thus in reach of a short input,
-// while the inputs themselves stay short and cheap.
-inline std::string RegistrationFileOf(const std::uint8_t* data, std::size_t size) {
-    if (size < 3 || data[0] != 0) return BytesOf(data, size);
-    const std::string body = BytesOf(data + 2, size - 2);
-    const std::size_t wanted = 995 + data[1] % 10;
-    constexpr std::size_t kLargest = 64 * 1024;
-    std::string text;
-    std::size_t lineEnds = 0;
-    while (lineEnds < wanted && text.size() + body.size() <= kLargest) {
-        // A CR LF may also form where two copies meet.
-        const std::size_t from = text.empty() ? 0 : text.size() - 1;
-        text += body;
-        for (auto pos = text.find("\r\n", from); pos != std::string::npos; pos = text.find("\r\n", pos + 2)) ++lineEnds;
-        if (lineEnds == 0 && text.size() > body.size()) break;  // no copy will ever end a line
-    }
-    return text;
-}
-
 // The text as every reader sees it: up to the first NUL.
 inline std::string TextBeforeNul(const std::string& bytes) {
     std::string text;

@@ -132,7 +132,7 @@ void CheckSlot(const launcher::Slot& slot) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string bytes = fuzz::RegistrationFileOf(data, size);
+    const std::string bytes = fuzz::BytesOf(data, size);
     const launcher::RegistrationListLoad load = launcher::LoadRegistrationList(bytes);
     const launcher::RegistrationList& list = load.list;
 

@@ -76,22 +76,6 @@ short_lines=''
 for i in $(seq 0 1000); do short_lines+="\\\\${letters[i % 36]}\\r\\n"; done
 seed lines_1001_short "$short_lines"
 
-# The line limit within reach of the fuzzing: NUL, a count byte c, then a body
-# that the targets reading whole files repeat up to 995 + c % 10 line ends.
-many_lines() {
-  local name=$1
-  shift
-  for target in launcher_menu_fuzzer registrar_file_fuzzer; do
-    # shellcheck disable=SC2059
-    printf "$@" > "$corpus/$target/$name"
-  done
-}
-# Exactly 1000 lines, then 1001: the last one is ignored.
-many_lines many_1000 '\0\005\\A\r\n'
-many_lines many_1001 '\0\006C:\\T\\ab1.exe\r\n'
-# Three kinds of line, 1002 in all, ending in text without CR LF.
-many_lines many_mixed '\0\005C:\\T\\abc.exe\r\nC:\\x.exe\t\tEXZ\r\nD:\\q.exe\t-o\tq9\r\nC:\\tail'
-
 # --- opt.x ------------------------------------------------------------------
 option_seed empty ''
 option_seed defaults '[ K_Index ] =\r\n1\r\n\r\n[ T_Index ] =\r\n1\r\n\r\n[ S_Index ] =\r\n50\r\n'

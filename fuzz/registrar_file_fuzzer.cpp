@@ -62,7 +62,7 @@ bool MakeRegistrarEntry(const Entry& read, Entry& made) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string bytes = fuzz::RegistrationFileOf(data, size);
+    const std::string bytes = fuzz::BytesOf(data, size);
     const std::vector<Entry> entries = registrar::ParseRegistrationFile(bytes);
 
     const std::vector<std::string> allLines = fuzz::CrLfLines(fuzz::TextBeforeNul(bytes), bytes.size());
