@@ -65,13 +65,12 @@ MenuNode MakeLetterMenuTemplate() {
 // template's order, rather than some 1300 popups that would be removed again.
 MenuNode BuildLetterMenu(const RegistrationList& list) {
     constexpr int kLetters = keys::kLetterCount;
-    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     MenuNode root = MenuNode::Popup("POPUP");
-    // Positions of the kept popups; items are only appended after them.
-    std::array<std::size_t, kLetters> letterAt;
-    letterAt.fill(kNone);
-    std::array<std::array<std::size_t, kLetters>, kLetters> pairAt;
-    for (auto& row : pairAt) row.fill(kNone);
+    root.children.reserve(kLetters);
+    // 1 + the position of each kept popup, 0 for the pruned ones; items are
+    // only ever appended after the popups, so positions stay valid.
+    std::array<std::size_t, kLetters> letterAt{};
+    std::array<std::array<std::size_t, kLetters>, kLetters> pairAt{};
     for (int i = 0; i < kLetters; ++i) {
         const auto& row = list.pairUsed[i];
         const bool pairsUsed = std::accumulate(row.begin(), row.end(), 0) != 0;
@@ -79,15 +78,15 @@ MenuNode BuildLetterMenu(const RegistrationList& list) {
         MenuNode first = MenuNode::Popup(LetterCaption(i));
         for (int j = 0; pairsUsed && j < kLetters; ++j) {
             if (row[j] == 0) continue;
-            pairAt[i][j] = first.children.size();
             first.children.push_back(MenuNode::Popup(LetterCaption(j)));
+            pairAt[i][j] = first.children.size();
         }
-        letterAt[i] = root.children.size();
         root.children.push_back(std::move(first));
+        letterAt[i] = root.children.size();
     }
     const auto third = [&](int first, int second) -> MenuNode* {
         const std::size_t at = pairAt[first][second];
-        return at == kNone ? nullptr : &root.children[letterAt[first]].children[at];
+        return at == 0 ? nullptr : &root.children[letterAt[first] - 1].children[at - 1];
     };
     for (const BuiltInItem& item : kBuiltInItems) {
         if (MenuNode* popup = third(keys::LetterIndex(item.first), keys::LetterIndex(item.second))) {
@@ -101,8 +100,8 @@ MenuNode BuildLetterMenu(const RegistrationList& list) {
         switch (place.depth) {
             case 1: root.children.push_back(std::move(item)); break;
             case 2:
-                if (letterAt[place.first] != kNone) {
-                    root.children[letterAt[place.first]].children.push_back(std::move(item));
+                if (letterAt[place.first] != 0) {
+                    root.children[letterAt[place.first] - 1].children.push_back(std::move(item));
                 }
                 break;
             case 3:
