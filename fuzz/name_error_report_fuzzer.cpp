@@ -69,7 +69,8 @@ void CheckMarked(const std::string& text) {
     const std::size_t runs = RedRuns(text);
     FUZZ_CHECK(fuzz::CountOf(marked, kRedRunOpen) == runs);
     FUZZ_CHECK(fuzz::CountOf(marked, kRedRunClose) == runs);
-    FUZZ_CHECK(marked.find(kRedRunClose + kRedRunOpen) == std::string::npos);
+    static const std::string kAdjacentRuns = kRedRunClose + kRedRunOpen;
+    FUZZ_CHECK(marked.find(kAdjacentRuns) == std::string::npos);
     FUZZ_CHECK(fuzz::CountOf(marked, '<') == 4 * runs);
     FUZZ_CHECK(Unescape(WithoutTags(marked)) == text);
 
