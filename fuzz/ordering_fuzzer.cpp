@@ -25,9 +25,11 @@ namespace {
 
 using registrar::Entry;
 
-// The historic procedure is cubic in the worst case; beyond this it is too slow
-// to run on every input.
-constexpr std::size_t kOracleLimit = 128;
+// The historic procedure is cubic in the worst case: some 5000 key comparisons
+// for 32 entries under one letter, but 350,000 for 128. Every ordering case it
+// pins down (equal keys, duplicates, restarts, missing files) shows in a few
+// entries already.
+constexpr std::size_t kOracleLimit = 32;
 
 bool FileExists(const std::string& path) { return path.find('?') == std::string::npos; }
 
@@ -70,15 +72,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::sort(expectedSurvivors.begin(), expectedSurvivors.end(), EntryLess);
     FUZZ_CHECK(sortedResult == expectedSurvivors);
 
-    for (std::size_t i = 1; i < result.entries.size(); ++i) {
-        const std::string& before = result.entries[i - 1].nameField;
-        const std::string& after = result.entries[i].nameField;
-        const int bucketBefore = registrar::BucketOfKey(registrar::MakeRegistrationKey(before));
-        const int bucketAfter = registrar::BucketOfKey(registrar::MakeRegistrationKey(after));
-        FUZZ_CHECK(bucketBefore <= bucketAfter);
-        if (bucketBefore == bucketAfter) {
-            FUZZ_CHECK(keys::CompareKeys(registrar::MakeSortKey(before), registrar::MakeSortKey(after)) <= 0);
-        }
+    int bucketBefore = -1;
+    std::string sortKeyBefore;
+    for (const Entry& entry : result.entries) {
+        const std::string key = registrar::MakeRegistrationKey(entry.nameField);
+        const int bucket = registrar::BucketOfKey(key);
+        std::string sortKey = keys::ShiftDigits(key);
+        FUZZ_CHECK(bucketBefore <= bucket);
+        if (bucketBefore == bucket) FUZZ_CHECK(keys::CompareKeys(sortKeyBefore, sortKey) <= 0);
+        bucketBefore = bucket;
+        sortKeyBefore = std::move(sortKey);
     }
 
     FUZZ_CHECK(!progress.empty() && progress.front() == 0);

@@ -22,31 +22,6 @@ constexpr BuiltInItem kBuiltInItems[] = {
     {'V', 'E', "バージョン情報(&R)", commands::kVersion},
 };
 
-void Prune(MenuNode& root, const RegistrationList& list) {
-    std::array<int, keys::kLetterCount> counts{};
-    for (int i = 0; i < keys::kLetterCount; ++i) {
-        MenuNode& sub = root.children[i];
-        const auto& row = list.pairUsed[i];
-        counts[i] = std::accumulate(row.begin(), row.end(), 0);
-        if (counts[i] == 0) {
-            // Only two-character entries (if any) remain under this letter.
-            if (list.twoLetterUsed[i]) sub.children.erase(sub.children.begin(), sub.children.begin() + keys::kLetterCount);
-            continue;
-        }
-        for (int j = keys::kLetterCount - 1; j >= 0; --j) {
-            if (row[j] == 0) {
-                sub.children.erase(sub.children.begin() + j);
-            } else {
-                auto& third = sub.children[j].children;
-                third.erase(third.begin());  // the placeholder
-            }
-        }
-    }
-    for (int i = keys::kLetterCount - 1; i >= 0; --i) {
-        if (counts[i] == 0 && list.twoLetterUsed[i] == 0) root.children.erase(root.children.begin() + i);
-    }
-}
-
 void DumpNode(const MenuNode& node, int depth, std::string& out) {
     out.append(static_cast<std::size_t>(depth) * 2, ' ');
     out += node.text;
@@ -84,20 +59,57 @@ MenuNode MakeLetterMenuTemplate() {
     return root;
 }
 
+// Pruning the template keeps a letter popup when a pair under it is used or a
+// two-character key starts with it, and under it the popups of the used pairs
+// without their placeholders. Only those branches are made here, in the
+// template's order, rather than some 1300 popups that would be removed again.
 MenuNode BuildLetterMenu(const RegistrationList& list) {
-    MenuNode root = MakeLetterMenuTemplate();
+    constexpr int kLetters = keys::kLetterCount;
+    MenuNode root = MenuNode::Popup("POPUP");
+    root.children.reserve(kLetters);
+    // 1 + the position of each kept popup, 0 for the pruned ones; items are
+    // only ever appended after the popups, so positions stay valid.
+    std::array<std::size_t, kLetters> letterAt{};
+    std::array<std::array<std::size_t, kLetters>, kLetters> pairAt{};
+    for (int i = 0; i < kLetters; ++i) {
+        const auto& row = list.pairUsed[i];
+        const bool pairsUsed = std::accumulate(row.begin(), row.end(), 0) != 0;
+        if (!pairsUsed && list.twoLetterUsed[i] == 0) continue;
+        MenuNode first = MenuNode::Popup(LetterCaption(i));
+        for (int j = 0; pairsUsed && j < kLetters; ++j) {
+            if (row[j] == 0) continue;
+            first.children.push_back(MenuNode::Popup(LetterCaption(j)));
+            pairAt[i][j] = first.children.size();
+        }
+        root.children.push_back(std::move(first));
+        letterAt[i] = root.children.size();
+    }
+    const auto third = [&](int first, int second) -> MenuNode* {
+        const std::size_t at = pairAt[first][second];
+        return at == 0 ? nullptr : &root.children[letterAt[first] - 1].children[at - 1];
+    };
+    for (const BuiltInItem& item : kBuiltInItems) {
+        if (MenuNode* popup = third(keys::LetterIndex(item.first), keys::LetterIndex(item.second))) {
+            popup->children.push_back(MenuNode::Item(item.text, item.command));
+        }
+    }
     for (int slot = kFirstEntrySlot; slot < list.slotEnd; ++slot) {
         const Slot& entry = list.slots[slot];
         const MenuPlace place = PlaceOf(entry);
         MenuNode item = MenuNode::Item(entry.caption, SlotCommandId(slot));
         switch (place.depth) {
             case 1: root.children.push_back(std::move(item)); break;
-            case 2: root.children[place.first].children.push_back(std::move(item)); break;
-            case 3: root.children[place.first].children[place.second].children.push_back(std::move(item)); break;
+            case 2:
+                if (letterAt[place.first] != 0) {
+                    root.children[letterAt[place.first] - 1].children.push_back(std::move(item));
+                }
+                break;
+            case 3:
+                if (MenuNode* popup = third(place.first, place.second)) popup->children.push_back(std::move(item));
+                break;
             default: break;  // no place in the menu; the slot keeps its number
         }
     }
-    Prune(root, list);
     return root;
 }
 

@@ -37,7 +37,8 @@ struct MenuNode {
 // third-level popup with its placeholder and, on five paths, the built-in items.
 MenuNode MakeLetterMenuTemplate();
 
-// Appends every entry of the list by its key and prunes the empty branches.
+// The template with every entry of the list appended by its key and the empty
+// branches pruned; the branches pruning would remove are never made.
 MenuNode BuildLetterMenu(const RegistrationList& list);
 
 // One line per node, indented two spaces a level; items show their command.

@@ -91,9 +91,10 @@ std::string BuildNameErrorReport(const std::vector<Entry>& rows, const ReportTim
             "ファイル名に英数字以外の文字が含まれているファイルで、ファイル名以外の英数字からなる登録名を"
             "指定しなかったファイルは登録されません。<BR><BR>";
     page += "ただし、ここでいう英数字とは、";
-    page += QuotedRange('a', 'z', "の 26 文字、");
-    page += QuotedRange('A', 'Z', "の 26 文字、");
-    page += QuotedRange('0', '9', "の 10 文字の あわせて 62 文字のことを指します。<BR><BR>");
+    static const std::string kAlphanumerics = QuotedRange('a', 'z', "の 26 文字、") +
+                                              QuotedRange('A', 'Z', "の 26 文字、") +
+                                              QuotedRange('0', '9', "の 10 文字の あわせて 62 文字のことを指します。<BR><BR>");
+    page += kAlphanumerics;
     page += "登録エラーになったファイルは、ヘルプの \"<A HREF=\"./gif/jpn.html\">"
             "ファイル名に日本語を含むファイルを登録したい</A>\" を参考にして、"
             "ファイル名以外の名前を登録してください。<BR><BR><BR><HR>今回、以下の ";

@@ -36,6 +36,41 @@ const std::string kBuiltIns =
     "    (&E)\n"
     "      ヘルプ(&L) [57667]\n";
 
+// The whole template with the entries appended, pruned by position step by
+// step as the menu resource is.
+MenuNode PrunedTemplate(const launcher::RegistrationList& list) {
+    MenuNode root = launcher::MakeLetterMenuTemplate();
+    for (int slot = launcher::kFirstEntrySlot; slot < list.slotEnd; ++slot) {
+        const launcher::MenuPlace place = launcher::PlaceOf(list.slots[slot]);
+        const MenuNode item = MenuNode::Item(list.slots[slot].caption, launcher::SlotCommandId(slot));
+        if (place.depth == 1) root.children.push_back(item);
+        if (place.depth == 2) root.children[place.first].children.push_back(item);
+        if (place.depth == 3) root.children[place.first].children[place.second].children.push_back(item);
+    }
+    std::vector<bool> removed(36, false);
+    for (int i = 0; i < 36; ++i) {
+        std::vector<MenuNode>& sub = root.children[i].children;
+        int count = 0;
+        for (int used : list.pairUsed[i]) count += used;
+        if (count == 0) {
+            if (list.twoLetterUsed[i]) sub.erase(sub.begin(), sub.begin() + 36);
+            removed[i] = !list.twoLetterUsed[i];
+            continue;
+        }
+        for (int j = 35; j >= 0; --j) {
+            if (list.pairUsed[i][j] == 0) {
+                sub.erase(sub.begin() + j);
+            } else {
+                sub[j].children.erase(sub[j].children.begin());
+            }
+        }
+    }
+    for (int i = 35; i >= 0; --i) {
+        if (removed[i]) root.children.erase(root.children.begin() + i);
+    }
+    return root;
+}
+
 TEST(LetterMenuTemplate, HasTheFixedShape) {
     const MenuNode root = launcher::MakeLetterMenuTemplate();
     ASSERT_EQ(root.children.size(), 36u);
@@ -220,6 +255,27 @@ TEST(MnemonicPositions, FindsTheItemsATypedLetterChooses) {
     EXPECT_EQ(launcher::MnemonicPositions(no, 'B'), (std::vector<int>{2}));
     EXPECT_TRUE(launcher::MnemonicPositions(no, 'J').empty());
     EXPECT_EQ(launcher::MnemonicPositions(menu, 'n'), (std::vector<int>{2}));
+}
+
+TEST(LetterMenu, GivesWhatPruningTheWholeTemplateGives) {
+    std::string many;
+    for (int i = 0; i < 300; ++i) {
+        const std::string key = std::string(1, "AEX9Q"[i % 5]) + "XE0"[i % 3] + std::string(i % 4, 'R');
+        many += "C:\\d\\f" + std::to_string(i) + ".exe\t\t" + key + "\r\n";
+    }
+    const std::string few = "C:\\w\\q.exe\t\tab\r\nC:\\w\\k.exe\r\nC:\\w\\exit.exe\r\n";
+    for (const std::string& file : {std::string(), few, many}) {
+        const launcher::RegistrationList list = LoadRegistrationList(file).list;
+        EXPECT_EQ(DumpMenu(BuildLetterMenu(list)), DumpMenu(PrunedTemplate(list)));
+    }
+    // Flags that disagree with the entries: nothing appears that pruning removes.
+    launcher::RegistrationList odd = LoadRegistrationList(many).list;
+    odd.pairUsed[0][23] = 0;
+    odd.pairUsed[4] = {};
+    odd.pairUsed[16] = {};
+    odd.twoLetterUsed[16] = 0;
+    odd.twoLetterUsed[1] = 1;
+    EXPECT_EQ(DumpMenu(BuildLetterMenu(odd)), DumpMenu(PrunedTemplate(odd)));
 }
 
 }  // namespace

@@ -43,13 +43,16 @@ LiteralOrderResult OrderEntriesLiterally(std::vector<registrar::Entry> table,
 
     // Pass 2, bucketing.
     constexpr int kBuckets = 37;
-    std::vector<std::vector<Slot>> bucket(kBuckets, std::vector<Slot>(count > 0 ? count : 1));
+    // Every bucket has room for all entries, as the fixed tables had; the room
+    // is made when a bucket gets its first entry.
+    std::vector<std::vector<Slot>> bucket(kBuckets);
     int bucketCount[kBuckets] = {};
     result.progress.push_back(0);
     for (int i = 0; i < count; ++i) {
         const std::string key = registrar::MakeRegistrationKey(table[i].nameField);
         const std::string sortKey = keys::ShiftDigits(key);
         const int b = registrar::IsValidRegistrationKey(key) ? static_cast<unsigned char>(sortKey[0]) - 0x41 : 36;
+        if (bucket[b].empty()) bucket[b].resize(count);
         bucket[b][bucketCount[b]] = {sortKey, table[i].nameField, table[i].folderText};
         ++bucketCount[b];
         result.progress.push_back(BarPosition(i, count));
