@@ -25,14 +25,25 @@ std::string ToUpperSingleByte(const std::string& text) {
     return upper;
 }
 
-std::string NthCharacter(const std::string& text, std::size_t n) {
+CharRange NthCharRange(const std::string& text, std::size_t n) {
     std::size_t pos = 0;
     for (std::size_t index = 0; pos < text.size(); ++index) {
         const std::size_t length = CharLength(text, pos);
-        if (index == n) return text.substr(pos, length);
+        if (index == n) return {pos, length};
         pos += length;
     }
-    return std::string();
+    return {text.size(), 0};
+}
+
+std::size_t CharCount(const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) ++count;
+    return count;
+}
+
+std::string NthCharacter(const std::string& text, std::size_t n) {
+    const CharRange range = NthCharRange(text, n);
+    return text.substr(range.pos, range.length);
 }
 
 }  // namespace cp932

@@ -25,8 +25,20 @@ std::size_t FindLastBackslash(const std::string& text);
 // trail bytes may look like letters, stay untouched.
 std::string ToUpperSingleByte(const std::string& text);
 
-// The character (one or two bytes) that starts at the n-th character of the
-// text; empty when the text is shorter.
+// Where one character lies in a text, in bytes.
+struct CharRange {
+    std::size_t pos = 0;
+    std::size_t length = 0;  // 0 when the text has no such character
+};
+
+// The byte range of the n-th character (counted from 0), double-byte
+// characters whole; {text.size(), 0} when the text has fewer characters.
+CharRange NthCharRange(const std::string& text, std::size_t n);
+
+// Number of characters; a lone lead byte at the end counts as one.
+std::size_t CharCount(const std::string& text);
+
+// The n-th character (one or two bytes); empty when the text is shorter.
 std::string NthCharacter(const std::string& text, std::size_t n);
 
 }  // namespace cp932

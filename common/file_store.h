@@ -18,9 +18,21 @@ struct WriteResult {
     bool ok() const { return error == WriteError::None; }
 };
 
+// Why a file that exists could not be read. A missing file is no failure: it
+// reads as empty.
+enum class ReadError {
+    None,
+    AccessDenied,  // no permission, or not a file
+    InUse,         // held open by another program
+    Other,
+};
+
 struct ReadResult {
-    bool ok = false;
-    std::string bytes;  // the whole file, as read
+    ReadError error = ReadError::None;
+    unsigned long systemCode = 0;  // the platform's own error number, 0 when none
+    bool missing = false;          // there was no file: empty bytes (and now an empty file, where allowed)
+    std::string bytes;             // the whole file, as read
+    bool ok() const { return error == ReadError::None; }
 };
 
 class FileStore {
@@ -28,6 +40,7 @@ public:
     virtual ~FileStore() = default;
 
     // Reads the whole file; a missing file is created empty and never truncated.
+    // A file that exists but cannot be read is a failure, never empty bytes.
     virtual ReadResult ReadOrCreate(const std::string& path) = 0;
 
     // Replaces the whole file in one step: new bytes go to a temporary file beside

@@ -12,6 +12,10 @@ std::string ShiftDigits(const std::string& key) {
     return shifted;
 }
 
+bool IsFileableKey(const std::string& key) {
+    return !key.empty() && std::all_of(key.begin(), key.end(), [](char c) { return LetterIndex(c) >= 0; });
+}
+
 int CompareKeys(const std::string& a, const std::string& b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {

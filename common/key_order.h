@@ -19,6 +19,10 @@ constexpr int LetterIndex(char c) {
     return -1;
 }
 
+// Whether the letter menu can file a key: at least one character, and each
+// one A-Z or 0-9 (so each has a letter index).
+bool IsFileableKey(const std::string& key);
+
 // Byte-wise comparison with signed bytes; on a common prefix the shorter text
 // is smaller. Returns -1, 0 or 1.
 int CompareKeys(const std::string& a, const std::string& b);

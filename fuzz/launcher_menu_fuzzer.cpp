@@ -7,7 +7,9 @@
 // 20 on, flag tables exactly as the keys and built-ins give them, and a menu
 // whose items are entries (commands 32833-33832, each once, under the popups
 // of its key, in file order) or the six built-ins (under their own paths,
-// before any entry), with no placeholder left and no empty popup.
+// before any entry), with no placeholder left and no empty popup. Only keys
+// of A-Z and 0-9 are filed.
+#include <algorithm>
 #include <array>
 #include <map>
 #include <set>
@@ -126,6 +128,14 @@ void CheckSlot(const launcher::Slot& slot) {
     FUZZ_CHECK(slot.menuKey.size() == slot.displayKey.size());
     FUZZ_CHECK(slot.caption.find("(&") != std::string::npos);
     FUZZ_CHECK(slot.option.empty() || slot.caption.find(" - ") != std::string::npos);
+    // Filed exactly when the key is all A-Z and 0-9; the mnemonic is then its
+    // third character, or its last when it is shorter.
+    const std::string& key = slot.displayKey;
+    bool fileable = !key.empty();
+    for (char c : key) fileable = fileable && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+    FUZZ_CHECK((launcher::PlaceOf(slot).depth > 0) == fileable);
+    const std::string mnemonic = fileable ? key.substr(std::min<std::size_t>(key.size(), 3) - 1, 1) : "";
+    if (fileable) FUZZ_CHECK(slot.caption.find("(&" + mnemonic + ")") != std::string::npos);
 }
 
 }  // namespace
@@ -158,15 +168,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                                    list.slots[slot].path) == 0);
         placedEntries += launcher::PlaceOf(list.slots[slot]).depth > 0;
     }
-    // The flags follow from the keys: a pair for a key of three or more
-    // characters filed under its first two, a letter for a key of two, and the
-    // five built-in pairs.
+    // The flags follow from the filed keys (only A-Z and 0-9): a pair for a
+    // key of three or more characters under its first two, a letter for a key
+    // of two, and the five built-in pairs.
     std::array<std::array<int, keys::kLetterCount>, keys::kLetterCount> pairs{};
     std::array<int, keys::kLetterCount> twoLetters{};
     for (int slot = launcher::kFirstEntrySlot; slot < list.slotEnd; ++slot) {
         const std::string& key = list.slots[slot].displayKey;
-        const int first = key.empty() ? -1 : keys::LetterIndex(key[0]);
-        if (first < 0) continue;
+        const bool filed = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        });
+        if (!filed) continue;
+        const int first = keys::LetterIndex(key[0]);
         if (key.size() == 2) twoLetters[first] = 1;
         if (key.size() > 2 && keys::LetterIndex(key[1]) >= 0) pairs[first][keys::LetterIndex(key[1])] = 1;
     }

@@ -71,7 +71,7 @@ std::string BuildOptionsText(const Options& options) {
 
 Options ReadOptions(FileStore& store, const std::string& path) {
     const ReadResult read = store.ReadOrCreate(path);
-    if (!read.ok) return Options{};  // unreadable: never overwrite what could not be read
+    if (!read.ok()) return Options{};  // unreadable: never overwrite what could not be read
     if (read.bytes.empty()) {
         const Options defaults;
         WriteOptions(store, path, defaults);  // a failure leaves the defaults in memory
@@ -91,6 +91,15 @@ std::optional<unsigned> HookKeyCode(int keyIndex) {
         case 2: return 16u;
         default: return std::nullopt;
     }
+}
+
+std::optional<unsigned> ApplyOptionsChoice(Options& options, const std::optional<Options>& chosen, FileStore& store,
+                                           const std::string& path) {
+    if (!chosen) return std::nullopt;
+    options = *chosen;
+    // The launcher goes on with the values in memory when opt.x cannot be written.
+    (void)WriteOptions(store, path, options);
+    return HookKeyCode(options.keyIndex);
 }
 
 }  // namespace launcher

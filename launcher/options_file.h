@@ -36,4 +36,12 @@ WriteResult WriteOptions(FileStore& store, const std::string& path, const Option
 // 1 -> 17 (Ctrl), 2 -> 16 (Shift); none for any other index.
 std::optional<unsigned> HookKeyCode(int keyIndex);
 
+// The options command once its dialog has ended: `chosen` holds the dialog's
+// values after OK, nothing after any other end. On OK they replace `options`
+// and opt.x is rewritten at `path`; a failed write is ignored, the values stay
+// in memory. Returns the virtual-key code the hook is to watch from now on:
+// none when the dialog was not confirmed or the key index is outside 0-2.
+std::optional<unsigned> ApplyOptionsChoice(Options& options, const std::optional<Options>& chosen, FileStore& store,
+                                           const std::string& path);
+
 }  // namespace launcher

@@ -45,21 +45,12 @@ std::string EscapeAmpersands(const std::string& text) {
     return escaped;
 }
 
-std::string LastCharacter(const std::string& text) {
-    std::string last;
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t length = cp932::CharLength(text, pos);
-        last = text.substr(pos, length);
-        pos += length;
-    }
-    return last;
-}
-
+// The key's third character, or its last when it is shorter: the character
+// typed at the item's own level. Whole characters, never a lone byte.
 std::string MnemonicOf(const std::string& displayKey) {
-    if (displayKey.size() > 2) {
-        return displayKey.substr(2, cp932::CharLength(displayKey, 2));
-    }
-    return LastCharacter(displayKey);
+    const std::size_t count = cp932::CharCount(displayKey);
+    if (count == 0) return std::string();
+    return cp932::NthCharacter(displayKey, count > 2 ? 2 : count - 1);
 }
 
 // False when the slot's path cannot be an entry.
@@ -85,17 +76,20 @@ std::string CaptionOf(const Slot& slot) {
 }  // namespace
 
 MenuPlace PlaceOf(const Slot& slot) {
-    // Judged on the unshifted key: '[' or '_' in a name must not pass for a digit.
+    // Judged on the unshifted key: '[' or '_' in a name must not pass for a
+    // digit. Any other character anywhere in the key leaves it out of the
+    // menu, as the registrar refuses such names.
     const std::string& key = slot.displayKey;
-    MenuPlace place;
-    if (key.empty()) return place;
+    if (!keys::IsFileableKey(key)) return {};
     const int first = keys::LetterIndex(key[0]);
-    if (first < 0) return place;
     if (key.size() == 1) return {1, first, -1};
     if (key.size() == 2) return {2, first, -1};
-    const int second = keys::LetterIndex(key[1]);
-    if (second < 0) return place;
-    return {3, first, second};
+    return {3, first, keys::LetterIndex(key[1])};
+}
+
+std::string LaunchFolder(const std::string& path) {
+    const auto backslash = cp932::FindLastBackslash(path);
+    return backslash == std::string::npos ? std::string() : path.substr(0, backslash);
 }
 
 int SlotCommandId(int slot) {

@@ -45,12 +45,18 @@ struct RegistrationListLoad {
 // Reads the bytes of cr.x. Nothing of a file that gives the fatal outcome is used.
 RegistrationListLoad LoadRegistrationList(const std::string& fileBytes);
 
+// The folder an entry starts in: its path up to, not including, the last real
+// backslash. For a file in a drive's root that is the drive alone ("C:"),
+// which the system takes as that drive's current folder. Empty when the path
+// has no backslash.
+std::string LaunchFolder(const std::string& path);
+
 // The command identifier of a slot (the constant slotCommandIds table).
 int SlotCommandId(int slot);
 
 // Where an entry is filed in the letter menu: by its first (and second) letter
-// indices; `depth` is 0 when the entry has no place (empty key, or a filing
-// character outside A-Z and 0-9).
+// indices; `depth` is 0 when the entry has no place (an empty key, or one with
+// any character outside A-Z and 0-9). Such an entry keeps its slot.
 struct MenuPlace {
     int depth = 0;  // 1: root, 2: letter popup, 3: third-level popup
     int first = -1;

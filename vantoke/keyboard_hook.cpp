@@ -1,6 +1,7 @@
 #include "vantoke/keyboard_hook.h"
 
-#include <system_error>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace vantoke {
@@ -23,6 +24,9 @@ constexpr UINT kNoticeHandledMessage = WM_APP + 0x21;
 constexpr UINT_PTR kCheckTimer = 1;
 // Short, so that a reinstall comes before the user's next key.
 constexpr UINT kCheckGraceMs = HookWatchdog::kGraceMs;
+// The hook thread needs little stack; the default 2 MB would mostly sit
+// unused but counted against the launcher.
+constexpr SIZE_T kHookThreadStack = 64 * 1024;
 constexpr USHORT kGenericDesktopPage = 0x01;
 constexpr USHORT kKeyboardUsage = 0x06;
 
@@ -192,30 +196,59 @@ void KeyboardHook::SetTarget(HWND target) {
     relayThread_ = relay != nullptr ? GetCurrentThreadId() : 0;
 }
 
+namespace {
+// What the hook thread takes along: the promise lives on that thread, so that
+// nothing it touches after the handshake lives in Start's frame.
+struct HookThreadStart {
+    KeyboardHook* hook;
+    std::promise<HHOOK> installed;
+};
+}  // namespace
+
+DWORD WINAPI KeyboardHook::ThreadMain(void* start) noexcept {
+    std::unique_ptr<HookThreadStart> owned(static_cast<HookThreadStart*>(start));
+    try {
+        owned->hook->Run(std::move(owned->installed));
+    } catch (...) {
+        // Run reports every outcome through the promise; nothing may leave a thread.
+    }
+    return 0;
+}
+
 HHOOK KeyboardHook::Start() {
     std::lock_guard<std::mutex> lock(startStop_);
-    if (thread_.joinable()) return state_.hook.load();
+    if (thread_ != nullptr) return state_.hook.load();
 
-    // The promise goes with the hook thread, so that nothing it touches lives
-    // in this frame; the shared state outlives both ends.
-    std::promise<HHOOK> installed;
-    std::future<HHOOK> result = installed.get_future();
-    try {
-        thread_ = std::thread([this, promise = std::move(installed)]() mutable { Run(std::move(promise)); });
-    } catch (const std::system_error&) {
+    auto* start = new (std::nothrow) HookThreadStart{this, {}};
+    if (start == nullptr) return nullptr;
+    std::future<HHOOK> result = start->installed.get_future();
+    thread_ = CreateThread(nullptr, kHookThreadStack, ThreadMain, start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread_ == nullptr) {
+        delete start;
         return nullptr;  // no thread to be had: the launcher runs on without a trigger
     }
-    const HHOOK hook = result.get();
-    if (hook == nullptr) thread_.join();  // the thread has ended; a later Start may try again
+    HHOOK hook = nullptr;
+    try {
+        hook = result.get();
+    } catch (const std::future_error&) {
+        // The thread gave up before its handshake: no hook.
+    }
+    if (hook == nullptr) {  // the thread has ended; a later Start may try again
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
     return hook;
 }
 
 void KeyboardHook::Stop() {
     std::lock_guard<std::mutex> lock(startStop_);
-    if (!thread_.joinable()) return;
-    // Fails only when the thread has already ended, and then the join returns at once.
+    if (thread_ == nullptr) return;
+    // Fails only when the thread has already ended, and then the wait returns at once.
     PostThreadMessageW(threadId_.load(), WM_QUIT, 0, 0);
-    thread_.join();  // the hook procedure runs only on that thread: no post after this
+    WaitForSingleObject(thread_, INFINITE);  // the hook procedure runs only on that thread: no post after this
+    CloseHandle(thread_);
+    thread_ = nullptr;
 }
 
 void KeyboardHook::Run(std::promise<HHOOK> installed) {

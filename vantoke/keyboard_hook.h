@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <future>
 #include <mutex>
-#include <thread>
 
 #include "vantoke/hook_watchdog.h"
 #include "vantoke/key_filter.h"
@@ -71,6 +70,7 @@ public:
     DWORD ThreadId() const { return threadId_.load(); }
 
 private:
+    static DWORD WINAPI ThreadMain(void* start) noexcept;
     void Run(std::promise<HHOOK> installed);
     static LRESULT CALLBACK WatchdogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void OnRawInput(HWND window, HRAWINPUT input) noexcept;
@@ -82,7 +82,7 @@ private:
     std::atomic<HWND> watchdogWindow_{nullptr};  // receives raw keyboard input; none without it
     DWORD relayThread_ = 0;                      // the thread the relay window belongs to
     std::mutex startStop_;
-    std::thread thread_;
+    HANDLE thread_ = nullptr;  // the hook thread while it runs
     std::atomic<DWORD> threadId_{0};
 };
 

@@ -1,5 +1,7 @@
 #include "common/win32/dialog.h"
 
+#include "common/win32/dialog_font.h"
+
 namespace win32 {
 
 HINSTANCE ResourceModule() { return GetModuleHandleW(nullptr); }
@@ -15,15 +17,29 @@ Dialog::~Dialog() {
 
 INT_PTR Dialog::RunModal(HWND owner) {
     modal_ = true;
-    result_ = DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(templateId_), owner, DialogProc,
-                              reinterpret_cast<LPARAM>(this));
+    const std::vector<BYTE> adjusted = TemplateWithInstalledFont(ResourceModule(), templateId_);
+    fitTexts_ = !adjusted.empty();
+    if (fitTexts_) {
+        result_ = DialogBoxIndirectParamW(ResourceModule(), reinterpret_cast<LPCDLGTEMPLATEW>(adjusted.data()), owner,
+                                          DialogProc, reinterpret_cast<LPARAM>(this));
+    } else {
+        result_ = DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(templateId_), owner, DialogProc,
+                                  reinterpret_cast<LPARAM>(this));
+    }
     return result_;
 }
 
 HWND Dialog::CreateModeless(HWND owner) {
     modal_ = false;
-    CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(templateId_), owner, DialogProc,
-                       reinterpret_cast<LPARAM>(this));
+    const std::vector<BYTE> adjusted = TemplateWithInstalledFont(ResourceModule(), templateId_);
+    fitTexts_ = !adjusted.empty();
+    if (fitTexts_) {
+        CreateDialogIndirectParamW(ResourceModule(), reinterpret_cast<LPCDLGTEMPLATEW>(adjusted.data()), owner,
+                                   DialogProc, reinterpret_cast<LPARAM>(this));
+    } else {
+        CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(templateId_), owner, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+    }
     return hwnd_;
 }
 
@@ -82,7 +98,12 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     INT_PTR result = FALSE;
     switch (message) {
-        case WM_INITDIALOG: return OnInitDialog();
+        case WM_INITDIALOG: {
+            const BOOL focusDefault = OnInitDialog();
+            // In a stand-in face the texts, some set just now, may not fit.
+            if (fitTexts_) FitControlTexts(hwnd_);
+            return focusDefault;
+        }
         case WM_COMMAND:
             if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return TRUE;
             break;

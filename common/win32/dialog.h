@@ -49,6 +49,7 @@ private:
     int templateId_;
     HWND hwnd_ = nullptr;
     bool modal_ = false;
+    bool fitTexts_ = false;  // shown in a stand-in for the template's missing face
     INT_PTR result_ = -1;
 };
 

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 
+#include "common/temporary_name.h"
 #include "common/win32/handles.h"
 #include "common/win32/text.h"
 
@@ -42,22 +43,8 @@ bool IsInFlight(unsigned number) {
     return inFlight.count(number) > 0;
 }
 
-// "<target>.tmp<process id>-<counter>": every temporary is named this way.
 std::wstring TemporaryNameBeside(const std::wstring& target, unsigned number) {
-    return target + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(number);
-}
-
-// Reads an unsigned decimal number of 1 to 10 digits that fits 32 bits.
-bool ParseNumber(const std::wstring& text, unsigned long& value) {
-    if (text.empty() || text.size() > 10) return false;
-    unsigned long long number = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return false;
-        number = number * 10 + static_cast<unsigned>(c - L'0');
-    }
-    if (number > 0xFFFFFFFFull) return false;
-    value = static_cast<unsigned long>(number);
-    return true;
+    return target + WideFromCp932(temporary_name::Suffix(GetCurrentProcessId(), number));
 }
 
 // Whether the writer of a temporary named with `processId` and `number`, last
@@ -87,30 +74,27 @@ bool WriterIsGone(DWORD processId, unsigned long number, const FILETIME& lastWri
 void RemoveStaleTemporaries(const std::wstring& target) {
     const std::size_t separator = target.find_last_of(L"\\/:");
     const std::wstring folder = separator == std::wstring::npos ? std::wstring() : target.substr(0, separator + 1);
-    const std::wstring prefix = target.substr(folder.size()) + L".tmp";
-    if (prefix.size() == 4) return;  // no file name
+    const std::wstring fileName = target.substr(folder.size());
+    if (fileName.empty()) return;
 
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + prefix + L"*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + fileName + L".tmp*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) continue;
         const std::wstring name = found.cFileName;
         // The search also matches short names; the long name must follow the pattern.
-        if (name.size() <= prefix.size() ||
-            CompareStringOrdinal(name.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                 static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL) {
+        if (name.size() <= fileName.size() ||
+            CompareStringOrdinal(name.c_str(), static_cast<int>(fileName.size()), fileName.c_str(),
+                                 static_cast<int>(fileName.size()), TRUE) != CSTR_EQUAL) {
             continue;
         }
-        const std::wstring suffix = name.substr(prefix.size());
-        const std::size_t dash = suffix.find(L'-');
-        unsigned long processId = 0;
-        unsigned long number = 0;
-        if (dash == std::wstring::npos || !ParseNumber(suffix.substr(0, dash), processId) ||
-            !ParseNumber(suffix.substr(dash + 1), number)) {
-            continue;
+        const Cp932Text suffix = Cp932FromWide(name.substr(fileName.size()));
+        const auto writer = suffix.lossless ? temporary_name::ParseSuffix(suffix.bytes) : std::nullopt;
+        if (!writer) continue;
+        if (WriterIsGone(writer->processId, writer->counter, found.ftLastWriteTime)) {
+            DeleteFileW((folder + name).c_str());
         }
-        if (WriterIsGone(processId, number, found.ftLastWriteTime)) DeleteFileW((folder + name).c_str());
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }
@@ -125,6 +109,30 @@ bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
         written += done;
     }
     return true;
+}
+
+// A file that another program holds open gives "access denied" to some calls
+// (a replacement onto it), as a read-only one does; an open with every sharing
+// allowed tells them apart.
+bool HeldOpenElsewhere(const std::wstring& path) {
+    const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueKernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, everySharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool IsMissing(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+ReadResult ReadFailure(unsigned long code) {
+    ReadResult result;
+    result.error = ClassifyReadError(code);
+    if (result.error == ReadError::None) result.error = ReadError::Other;  // failed without saying why
+    result.systemCode = code;
+    return result;
 }
 
 }  // namespace
@@ -143,27 +151,47 @@ WriteError ClassifyWriteError(unsigned long systemCode) {
     }
 }
 
+ReadError ClassifyReadError(unsigned long systemCode) {
+    switch (ClassifyWriteError(systemCode)) {
+        case WriteError::None: return ReadError::None;
+        case WriteError::AccessDenied: return ReadError::AccessDenied;
+        case WriteError::InUse: return ReadError::InUse;
+        case WriteError::DiskFull:
+        case WriteError::Other: return ReadError::Other;
+    }
+    return ReadError::Other;
+}
+
 ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
     ReadResult result;
     const std::wstring target = WideFromCp932(path);
     RemoveStaleTemporaries(target);
     UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return result;
+    if (!file) {
+        const DWORD code = GetLastError();
+        // A missing file that cannot be created (a folder without write access)
+        // still holds nothing; only a file that is there and unreadable fails.
+        if (IsMissing(target)) {
+            result.missing = true;
+            return result;
+        }
+        return ReadFailure(code);
+    }
+    result.missing = GetLastError() != ERROR_ALREADY_EXISTS;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return result;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return ReadFailure(GetLastError());
     result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
     while (done < result.bytes.size()) {
         const std::size_t remaining = result.bytes.size() - done;
         const DWORD chunk = remaining > 0x40000000u ? 0x40000000u : static_cast<DWORD>(remaining);
         DWORD read = 0;
-        if (!ReadFile(file.get(), result.bytes.data() + done, chunk, &read, nullptr)) return ReadResult{};
+        if (!ReadFile(file.get(), result.bytes.data() + done, chunk, &read, nullptr)) return ReadFailure(GetLastError());
         if (read == 0) break;  // the file shrank meanwhile
         done += read;
     }
     result.bytes.resize(done);
-    result.ok = true;
     return result;
 }
 
@@ -219,7 +247,9 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
     if (injected || !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const unsigned long code = injected ? injected : GetLastError();
         if (clearedReadOnly) SetFileAttributesW(target.c_str(), oldAttributes);
-        return fail(code);
+        WriteResult failure = fail(code);
+        if (failure.error == WriteError::AccessDenied && HeldOpenElsewhere(target)) failure.error = WriteError::InUse;
+        return failure;
     }
     // The new file keeps the old one's other attributes (hidden, archive, ...).
     DWORD attributes = oldAttributes != INVALID_FILE_ATTRIBUTES ? oldAttributes : GetFileAttributesW(target.c_str());

@@ -26,6 +26,8 @@ protected:
     virtual unsigned long InjectedFailure(WriteStep) { return 0; }
 };
 
+// The kind of a failure from its system error code.
 WriteError ClassifyWriteError(unsigned long systemCode);
+ReadError ClassifyReadError(unsigned long systemCode);
 
 }  // namespace win32

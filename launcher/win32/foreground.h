@@ -9,8 +9,13 @@ namespace tobi {
 // while another program is in front: the system refuses SetForegroundWindow to
 // a process that did not receive the last input, and a keyboard hook does not
 // count. When the plain call is refused, the call is repeated with this
-// thread's input attached to the foreground thread's for its duration.
+// thread's input attached to the foreground thread's for its duration, but
+// only when that thread answers promptly: attached, activation waits on it.
 // Returns whether `window` is the foreground window afterwards.
 bool TakeForeground(HWND window);
+
+// Whether the thread of `window` takes a message within a short time; false
+// for a program that hangs.
+bool AnswersPromptly(HWND window);
 
 }  // namespace tobi

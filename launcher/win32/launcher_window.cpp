@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "common/cp932.h"
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
 #include "launcher/letter_menu.h"
@@ -16,8 +15,8 @@
 namespace tobi {
 namespace {
 
-constexpr UINT kTrayIconId = 100;
-constexpr UINT kTrayMessage = 0x526;
+constexpr UINT kTrayIconId = ID_TRAY_ICON;
+constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
 
@@ -28,6 +27,20 @@ int KeyEventStamp(DWORD eventTick) {
     const DWORD nowTick = GetTickCount();
     const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, eventTick);
+}
+
+// A letter typed with Ctrl held reaches a menu as its control character
+// (Ctrl+T is 20). Windows then asks the owner (WM_MENUCHAR); some menu loops
+// drop control characters first (Wine's): while the letter menu is open they
+// are handed to it as the letters themselves, so that the mnemonic chooses.
+LRESULT CALLBACK ControlLettersAsLetters(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_MENU) {
+        auto* message = reinterpret_cast<MSG*>(lParam);
+        if (message->message == WM_CHAR && message->wParam >= 1 && message->wParam <= 26) {
+            message->wParam = L'a' + message->wParam - 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 win32::UniqueIcon LoadAppIcon(int width, int height) {
@@ -75,14 +88,15 @@ bool LauncherWindow::LoadRegistrationList() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFile);
     // An unreadable cr.x reads as an empty one: the built-in items still work.
-    launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok ? read.bytes : std::string());
+    launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok() ? read.bytes : std::string());
     if (load.outcome == launcher::LoadOutcome::Fatal) return false;
     registrations_ = std::move(load.list);
     return true;
 }
 
 void LauncherWindow::BuildLetterMenu() {
-    letterMenu_ = CreatePopupMenuFromTree(launcher::BuildLetterMenu(registrations_));
+    letterTree_ = launcher::BuildLetterMenu(registrations_);
+    letterMenu_ = CreatePopupMenuFromTree(letterTree_);
 }
 
 void LauncherWindow::ShowFatalError() {
@@ -146,8 +160,11 @@ void LauncherWindow::ShowLetterMenu() {
     GetWindowRect(hwnd(), &window);
     TakeForeground(hwnd());
     letterMenuOpen_ = true;
+    const HHOOK controlLetters =
+        SetWindowsHookExW(WH_MSGFILTER, &ControlLettersAsLetters, nullptr, GetCurrentThreadId());
     TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom, 0,
                    hwnd(), nullptr);
+    if (controlLetters != nullptr) UnhookWindowsHookEx(controlLetters);
     letterMenuOpen_ = false;
     // Lets the menu close when the user clicks elsewhere next time.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
@@ -157,6 +174,7 @@ void LauncherWindow::ShowTrayMenu() {
     win32::UniqueMenu menu(LoadMenuW(win32::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
+    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (SignInShortcut().Exists() ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd());
@@ -167,13 +185,55 @@ void LauncherWindow::ShowTrayMenu() {
 void LauncherWindow::LaunchSlot(int slot) {
     if (slot < launcher::kFirstEntrySlot || slot >= registrations_.slotEnd) return;
     const launcher::Slot& entry = registrations_.slots[static_cast<std::size_t>(slot)];
-    const std::size_t backslash = cp932::FindLastBackslash(entry.path);
-    if (backslash != std::string::npos) win32::ChangeDirectory(win32::WideFromCp932(entry.path.substr(0, backslash)));
+    // The keys as they were when the choice was made (the input of the
+    // keystroke or click that chose), not as they are now.
+    const launcher::LaunchMode mode =
+        launcher::LaunchModeFor(GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0);
+    const auto request = launcher::LaunchRequest(entry.path, entry.option, mode, [](const std::string& path) {
+        return GetFileAttributesW(win32::WideFromCp932(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    const std::string folder = launcher::LaunchFolder(entry.path);
+    if (!folder.empty()) win32::ChangeDirectory(win32::WideFromCp932(folder));
     // The entry inherits its own folder as working directory; the shell's
-    // answer is not examined.
-    win32::OpenWithShell(hwnd(), win32::WideFromCp932(entry.path), win32::WideFromCp932(entry.option));
+    // answer (a refusal at the consent prompt too) is not examined.
+    if (request) RunShell(*request);
     win32::ChangeDirectory(startupFolder_);
     ShowWindow(hwnd(), SW_HIDE);
+}
+
+void LauncherWindow::RunShell(const launcher::ShellRequest& request) {
+    const auto wide = [](const std::string& text) { return win32::WideFromCp932(text); };
+    const std::wstring verb = wide(request.verb);
+    const std::wstring directory = wide(request.directory);
+    ShellExecuteW(hwnd(), verb.empty() ? nullptr : verb.c_str(), wide(request.file).c_str(),
+                  wide(request.parameters).c_str(), directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL);
+}
+
+std::wstring LauncherWindow::PathOfCommand(UINT command) const {
+    const int slot = static_cast<int>(command) - launcher::kSlotCommandBase;
+    if (command < static_cast<UINT>(launcher::commands::kFirstEntry) || slot >= registrations_.slotEnd) {
+        return std::wstring();
+    }
+    return win32::WideFromCp932(registrations_.slots[static_cast<std::size_t>(slot)].path);
+}
+
+void LauncherWindow::ToggleRunAtSignIn() {
+    const StartupShortcut shortcut = SignInShortcut();
+    if (shortcut.Exists()) {
+        shortcut.Remove();
+        return;
+    }
+    std::wstring program(MAX_PATH, L'\0');
+    for (;;) {  // the module's path, of any length
+        const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+        if (length == 0) return;
+        if (length < program.size()) {
+            program.resize(length);
+            break;
+        }
+        program.resize(program.size() * 2);
+    }
+    shortcut.Create({program, startupFolder_});
 }
 
 void LauncherWindow::StartRegistrar() {
@@ -188,8 +248,10 @@ void LauncherWindow::OpenHelpPage() {
 }
 
 void LauncherWindow::ShowAboutDialog() {
+    // The box stands alone: owned by the launcher's window it would raise that
+    // window with it and hand it the keyboard when it closes, hidden or not.
     AboutDialog about;
-    about.RunModal(hwnd());
+    about.RunModal(nullptr);
 }
 
 void LauncherWindow::OnOptionsCommand() {
@@ -221,6 +283,7 @@ bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
         case ID_HELP_PAGE:
         case launcher::commands::kHelpContents: OpenHelpPage(); return true;
         case ID_RUN_FILE: OnRunFileCommand(); return true;
+        case ID_RUN_AT_SIGN_IN: ToggleRunAtSignIn(); return true;
         case IDC_SHOW_LETTER_MENU: ShowLetterMenu(); return true;
         default: return Dialog::OnCommand(id, notification, control);
     }
@@ -238,6 +301,23 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             if (wParam == kTrayIconId && LOWORD(lParam) == WM_RBUTTONUP) PostMessageW(hwnd(), WM_RBUTTONUP, 0, 0);
             return true;
         case WM_RBUTTONUP: ShowTrayMenu(); return true;
+        case WM_INITMENUPOPUP:
+            FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
+            menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam));
+            return false;
+        case WM_MEASUREITEM:
+            result = TRUE;
+            return menuIcons_.Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam), WindowDpi(hwnd()));
+        case WM_DRAWITEM:
+            result = TRUE;
+            return menuIcons_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), WindowDpi(hwnd()));
+        case WM_MENUCHAR: {
+            // With Ctrl held a letter arrives as its control character (Ctrl+A is 1).
+            const wchar_t typed = LOWORD(wParam);
+            if (typed < 1 || typed > 26) return false;
+            result = MenuCharAnswer(reinterpret_cast<HMENU>(lParam), static_cast<char>('A' + typed - 1));
+            return true;
+        }
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) != IDM_ABOUT_SYSTEM) return false;
             ShowAboutDialog();

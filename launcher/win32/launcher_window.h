@@ -12,10 +12,14 @@
 #include "common/win32/dialog.h"
 #include "common/win32/file_store_win32.h"
 #include "common/win32/handles.h"
+#include "launcher/launch.h"
+#include "launcher/letter_menu.h"
 #include "launcher/options_file.h"
 #include "launcher/registration_list.h"
 #include "launcher/trigger.h"
 #include "launcher/win32/key_hook.h"
+#include "launcher/win32/menu_icons.h"
+#include "launcher/win32/startup_shortcut.h"
 #include "vantoke/mouse_hook.h"
 
 namespace tobi {
@@ -26,7 +30,8 @@ public:
     ~LauncherWindow() override;
 
     // Starts the entry of a slot (20-1019) from its own folder with its option,
-    // then hides the window.
+    // then hides the window. With Shift held at the choice it starts as
+    // administrator; with Ctrl held its folder opens instead, the file selected.
     void LaunchSlot(int slot);
     // Opens the letter menu below the window's bottom-left corner; returns when
     // it closes (the chosen command arrives afterwards).
@@ -46,6 +51,10 @@ protected:
 
     // The files the window reads and writes (tests put a failing store here).
     virtual FileStore& Files() { return files_; }
+    // Every request an entry's choice makes to the shell (tests record them here).
+    virtual void RunShell(const launcher::ShellRequest& request);
+    // The shortcut that starts the launcher at sign-in (tests point it elsewhere).
+    virtual StartupShortcut SignInShortcut() const { return StartupShortcut(); }
 
 private:
     enum class TrayOperation { Add, Delete };
@@ -62,7 +71,10 @@ private:
     void ShowAboutDialog();
     void OnOptionsCommand();
     void OnRunFileCommand();
+    void ToggleRunAtSignIn();
+    std::wstring PathOfCommand(UINT command) const;
 
+    launcher::MenuNode letterTree_;  // the letter menu's submenus are filled from it as they open
     win32::UniqueMenu letterMenu_;
     launcher::KeyPressTrigger trigger_;
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
@@ -74,6 +86,7 @@ private:
     UINT taskbarCreatedMessage_ = 0;
     bool trayIconAdded_ = false;
     bool letterMenuOpen_ = false;
+    MenuIcons menuIcons_{[this](UINT command) { return PathOfCommand(command); }};
     win32::FileStoreWin32 files_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <optional>
+
 #include "common/win32/text.h"
 #include "launcher/win32/resource_ids.h"
 
@@ -73,15 +75,10 @@ bool RunOptionsCommand(launcher::Options& options, KeyHook& hook, FileStore& sto
     dialog.keyIndex = options.keyIndex;
     dialog.countIndex = options.countIndex;
     dialog.speed = options.speed;
-    if (run(dialog) != IDOK) return false;
-
-    options.keyIndex = dialog.keyIndex;
-    options.countIndex = dialog.countIndex;
-    options.speed = dialog.speed;
-    if (const auto code = launcher::HookKeyCode(options.keyIndex)) hook.SetKey(*code);
-    // The launcher goes on with the values in memory when opt.x cannot be written.
-    (void)launcher::WriteOptions(store, optionsPath, options);
-    return true;
+    std::optional<launcher::Options> chosen;
+    if (run(dialog) == IDOK) chosen = launcher::Options{dialog.keyIndex, dialog.countIndex, dialog.speed};
+    if (const auto key = launcher::ApplyOptionsChoice(options, chosen, store, optionsPath)) hook.SetKey(*key);
+    return chosen.has_value();
 }
 
 }  // namespace tobi

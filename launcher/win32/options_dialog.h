@@ -38,10 +38,9 @@ private:
 // runs it modally, tests drive it.
 using OptionsDialogRunner = std::function<INT_PTR(OptionsDialog&)>;
 
-// The options command: the values are copied into the dialog; on OK they are
-// copied back, the hook is told the key (only for key index 0-2) and opt.x is
-// rewritten at `optionsPath`. A failed write is ignored: the values stay in
-// memory. Any other end changes nothing. Returns whether OK was chosen.
+// The options command: the values are copied into the dialog, and what it
+// ends with goes to launcher::ApplyOptionsChoice; the hook is told the key it
+// returns. Returns whether OK was chosen.
 bool RunOptionsCommand(launcher::Options& options, KeyHook& hook, FileStore& store,
                        const std::string& optionsPath, const OptionsDialogRunner& run);
 

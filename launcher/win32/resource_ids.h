@@ -29,6 +29,13 @@
 #define ID_VERSION 32815
 #define ID_HELP_PAGE 32816
 #define ID_RUN_FILE 32817
+// Beside the described commands: below the letter menu's placeholder and
+// reserved identifiers, so that it meets none of them.
+#define ID_RUN_AT_SIGN_IN 32809
 
 // The system menu's version item
 #define IDM_ABOUT_SYSTEM 0x0010
+
+// The tray icon and its notification message
+#define ID_TRAY_ICON 100
+#define WM_TRAY_NOTIFY 0x526

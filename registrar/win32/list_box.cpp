@@ -22,6 +22,14 @@ LONG WidestText(HWND list, const std::vector<std::wstring>& texts) {
     return widest + 8;
 }
 
+// Grows the horizontal scroll range so that the widest of `texts` fits.
+void WidenScrollRange(HWND list, const std::vector<std::wstring>& texts) {
+    const LONG width = WidestText(list, texts);
+    if (width > SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0)) {
+        SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
+    }
+}
+
 }  // namespace
 
 void FillListBox(HWND list, const std::vector<std::wstring>& texts) {
@@ -35,15 +43,20 @@ void FillListBox(HWND list, const std::vector<std::wstring>& texts) {
     SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(WidestText(list, texts)), 0);
 }
 
+void AppendListItems(HWND list, const std::vector<std::wstring>& texts) {
+    if (texts.empty()) return;
+    for (const std::wstring& text : texts) {
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    WidenScrollRange(list, texts);
+}
+
 void ReplaceListItem(HWND list, int index, const std::wstring& text) {
     const bool selected = SendMessageW(list, LB_GETSEL, index, 0) > 0;
     SendMessageW(list, LB_DELETESTRING, index, 0);
     SendMessageW(list, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str()));
     if (selected) SendMessageW(list, LB_SETSEL, TRUE, index);
-    const LONG width = WidestText(list, {text});
-    if (width > SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0)) {
-        SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
-    }
+    WidenScrollRange(list, {text});
 }
 
 std::vector<int> SelectedListItems(HWND list) {

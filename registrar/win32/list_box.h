@@ -13,6 +13,10 @@ namespace registrar {
 // horizontal scroll range to the widest of them.
 void FillListBox(HWND list, const std::vector<std::wstring>& texts);
 
+// Adds the texts after the last item; selection and scroll position stay, and
+// the horizontal scroll range grows to the widest new text.
+void AppendListItems(HWND list, const std::vector<std::wstring>& texts);
+
 // Replaces the text of one item, keeping its place and selection.
 void ReplaceListItem(HWND list, int index, const std::wstring& text);
 
@@ -22,6 +26,5 @@ std::vector<int> SelectedListItems(HWND list);
 // The item that a double-click stands for: the item with the focus
 // rectangle, provided it is selected; -1 when there is none.
 int FocusedSelectedItem(HWND list);
-
 
 }  // namespace registrar

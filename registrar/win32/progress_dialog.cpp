@@ -2,23 +2,12 @@
 
 #include <commctrl.h>
 
-#include "common/win32/handles.h"
-#include "common/win32/text.h"
 #include "registrar/win32/resource_ids.h"
 
 namespace registrar {
 namespace {
 
 constexpr UINT_PTR kJobTimer = 1;
-
-// Replacing a file that another program holds open fails with "access denied",
-// as a read-only one does; a plain open with every sharing allowed tells them apart.
-bool HeldOpenElsewhere(const std::string& path) {
-    win32::UniqueKernelHandle file(CreateFileW(win32::WideFromCp932(path).c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return !file && GetLastError() == ERROR_SHARING_VIOLATION;
-}
 
 }  // namespace
 
@@ -50,9 +39,6 @@ void ProgressDialog::RunJob() {
         entries, [this](const std::string& path) { return store_.Exists(path); },
         [this](int percent) { ShowProgress(percent); });
     writeResult = WriteRegistrationFile(store_, registrationFilePath, ordered.entries);
-    if (writeResult.error == WriteError::AccessDenied && HeldOpenElsewhere(registrationFilePath)) {
-        writeResult.error = WriteError::InUse;
-    }
     // Done either way: a failed write must not keep the dialog waiting.
     doneFlag = true;
 }

@@ -6,6 +6,7 @@
 
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
+#include "registrar/file_failure_messages.h"
 #include "registrar/registration_names.h"
 #include "registrar/win32/list_box.h"
 #include "registrar/win32/name_check_dialog.h"
@@ -40,29 +41,6 @@ std::wstring DroppedPath(HDROP drop, UINT index) {
 
 }  // namespace
 
-std::wstring WriteFailureMessage(const WriteResult& result) {
-    std::wstring reason;
-    switch (result.error) {
-        case WriteError::AccessDenied:
-            reason = L"cr.x またはそのフォルダーが読み取り専用か、書き込む権限がありません。";
-            break;
-        case WriteError::InUse:
-            reason = L"ほかのプログラムが cr.x を使用中です。";
-            break;
-        case WriteError::DiskFull:
-            reason = L"ディスクの空き容量が足りません。";
-            break;
-        case WriteError::None:
-        case WriteError::Other:
-            reason = L"予期しないエラーが発生しました。(エラーコード " +
-                     win32::WideFromInt(static_cast<long long>(result.systemCode)) + L")";
-            break;
-    }
-    return L"cr.x に書き込めなかったため、登録は実行されませんでした。\n" + reason +
-           L"\n\ncr.x は元のままです。登録の一覧もそのまま残っていますので、原因を取り除いてから"
-           L"もう一度 OK を押すか、キャンセルで終了してください。";
-}
-
 RegisterDialog::RegisterDialog() : win32::Dialog(IDD_REGISTER) {}
 
 BOOL RegisterDialog::OnInitDialog() {
@@ -83,8 +61,27 @@ BOOL RegisterDialog::OnInitDialog() {
 void RegisterDialog::LoadRegistrationFile() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
-    entries_ = read.ok ? ParseRegistrationFile(read.bytes) : std::vector<Entry>();
+    // A cr.x that is there but unreadable is not an empty one: the list starts
+    // empty, and the commit reads the file again before it may write.
+    registrationFileUnread_ = !read.ok();
+    entries_ = read.ok() ? ParseRegistrationFile(read.bytes) : std::vector<Entry>();
     ShowEntries();
+    if (registrationFileUnread_) ShowWarning(ReadFailureMessage(read));
+}
+
+bool RegisterDialog::ReadUnreadRegistrationFile() {
+    if (!registrationFileUnread_) return true;
+    win32::ChangeDirectory(startupFolder_);
+    const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
+    if (!read.ok()) {
+        ShowWarning(CommitRefusedMessage(read));
+        return false;
+    }
+    registrationFileUnread_ = false;
+    entries_ = FileEntriesFirst(read.bytes, entries_);
+    ShowEntries();
+    RefreshCount();
+    return true;
 }
 
 void RegisterDialog::ShowEntries() {
@@ -154,7 +151,7 @@ void RegisterDialog::ShowAboutBox() {
 void RegisterDialog::DropFiles(HDROP drop) {
     const UINT dropped = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::wstring> unusable;  // paths that code page 932 cannot hold
-    bool added = false;
+    const std::size_t before = entries_.size();
     for (UINT i = 0; i < dropped && entries_.size() < static_cast<std::size_t>(kMaxEntries); ++i) {
         const std::wstring path = DroppedPath(drop, i);
         if (path.empty()) continue;
@@ -164,10 +161,17 @@ void RegisterDialog::DropFiles(HDROP drop) {
             continue;
         }
         entries_.push_back(EntryFromPath(bytes.bytes));
-        added = true;
     }
     DragFinish(drop);
-    if (added) ShowEntries();
+    // Appended, not refilled: the user's selection and scroll position stay.
+    std::vector<std::wstring> names;
+    std::vector<std::wstring> folders;
+    for (std::size_t i = before; i < entries_.size(); ++i) {
+        names.push_back(win32::WideFromCp932(entries_[i].nameField));
+        folders.push_back(win32::WideFromCp932(entries_[i].folderText));
+    }
+    AppendListItems(Item(IDC_NAME_LIST), names);
+    AppendListItems(Item(IDC_FOLDER_LIST), folders);
     RefreshCount();
 
     if (!unusable.empty()) {
@@ -198,9 +202,15 @@ void RegisterDialog::EditEntry() {
     ReplaceListItem(Item(IDC_NAME_LIST), index, win32::WideFromCp932(*nameField));
 }
 
+void RegisterDialog::ShowWarning(const std::string& text) {
+    MessageBoxW(hwnd(), win32::WideFromCp932(text).c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void RegisterDialog::OnOK() { Commit(); }
 
 void RegisterDialog::Commit() {
+    // Never write a list that lacks the entries of a cr.x that could not be read.
+    if (!ReadUnreadRegistrationFile()) return;
     if (CheckRegistrationNames()) return;
 
     // Kept until cr.x is written, so that a failed write loses nothing.
@@ -218,7 +228,7 @@ void RegisterDialog::Commit() {
         entries_ = beforeRefusal;
         ShowEntries();
         RefreshCount();
-        MessageBoxW(hwnd(), WriteFailureMessage(failure).c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
+        ShowWarning(WriteFailureMessage(failure));
         return;
     }
     missing_ = progress.ordered.missing;

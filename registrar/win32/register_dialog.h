@@ -38,12 +38,14 @@ protected:
 
 private:
     void LoadRegistrationFile();
+    bool ReadUnreadRegistrationFile();  // false: cr.x still cannot be read
     void DropFiles(HDROP drop);
     void DeleteSelected();
     void EditEntry();
     void RefreshCount();
     void ShowEntries();
     void ShowAboutBox();
+    void ShowWarning(const std::string& text);  // cp932
 
     void Commit();
     bool CheckRegistrationNames();  // true: the commit is abandoned
@@ -51,6 +53,7 @@ private:
     void StartLauncherOnCancel();
 
     std::wstring startupFolder_;
+    bool registrationFileUnread_ = false;  // cr.x was there but could not be read
     std::vector<Entry> entries_;
     std::vector<std::string> refused_;  // folder text + name field, per refused entry
     std::vector<std::string> missing_;  // folder text + name field, per missing file
@@ -58,8 +61,5 @@ private:
     win32::UniqueIcon smallIcon_;
     win32::FileStoreWin32 files_;
 };
-
-// The 警告 box's text when cr.x could not be written.
-std::wstring WriteFailureMessage(const WriteResult& result);
 
 }  // namespace registrar

@@ -42,6 +42,11 @@ TEST(Cp932, NthCharacterKeepsDoubleByteCharactersWhole) {
     EXPECT_EQ(cp932::NthCharacter("AB表C", 2), "表");
     EXPECT_EQ(cp932::NthCharacter("AB表C", 3), "C");
     EXPECT_EQ(cp932::NthCharacter("AB", 2), "");
+    EXPECT_EQ(cp932::NthCharRange("A表B", 1).length, 2u);
+    EXPECT_EQ(cp932::NthCharRange("A表B", 2).pos, 3u);
+    EXPECT_EQ(cp932::NthCharRange("A", 1).length, 0u);
+    // Half-width katakana is one byte, and so is a lone lead byte at the end.
+    EXPECT_EQ(cp932::CharCount("表\xB1" "A\x81"), 4u);
 }
 
 }  // namespace

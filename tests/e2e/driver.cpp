@@ -1,5 +1,9 @@
 #include "tests/e2e/driver.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include <tlhelp32.h>
 
 #include <atomic>
@@ -360,6 +364,19 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
     return PollUntil(timeoutMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); });
 }
 
+bool WaitForWindowDestroyed(HWND window, DWORD timeoutMs) {
+    return PollUntil(timeoutMs, [&] { return !IsWindow(window); });
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+    bool above = false;
+    ForEachTopWindow([&](HWND window) {  // top of the z-order first
+        above = window == upper;
+        return window != upper && window != lower;
+    });
+    return above;
+}
+
 std::wstring DescribeTopWindows() {
     std::wstring lines;
     ForEachTopWindow([&](HWND window) {
@@ -413,6 +430,14 @@ bool PressButton(HWND dialog, int controlId) {
     if (!button || !IsWindowEnabled(button)) return false;
     return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) !=
            FALSE;
+}
+
+bool PressButtonAndWait(HWND dialog, int controlId, DWORD timeoutMs) {
+    HWND button = GetDlgItem(dialog, controlId);
+    if (!button || !IsWindowEnabled(button)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button),
+                               SMTO_NORMAL, timeoutMs, &ignored) != 0;
 }
 
 bool PressButtonByCaption(HWND dialog, const std::wstring& caption) {
@@ -474,6 +499,40 @@ BusyThread::~BusyThread() { Release(); }
 void BusyThread::Release() {
     if (thread_) ResumeThread(thread_.get());
     thread_.reset();
+}
+
+// ---- The Startup folder -------------------------------------------------------
+
+std::wstring StartupFolder() {
+    PWSTR folder = nullptr;
+    std::wstring result;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &folder))) result = folder;
+    CoTaskMemFree(folder);
+    return result;
+}
+
+std::optional<std::pair<std::wstring, std::wstring>> ReadShortcut(const std::wstring& path) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::optional<std::pair<std::wstring, std::wstring>> result;
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+        std::wstring target(32768, L'\0');
+        std::wstring folder(32768, L'\0');
+        if (SUCCEEDED(link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, SLGP_RAWPATH)) &&
+            SUCCEEDED(link->GetWorkingDirectory(folder.data(), static_cast<int>(folder.size())))) {
+            target.resize(wcslen(target.c_str()));
+            folder.resize(wcslen(folder.c_str()));
+            result.emplace(target, folder);
+        }
+    }
+    if (file != nullptr) file->Release();
+    if (link != nullptr) link->Release();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return result;
 }
 
 }  // namespace e2e

@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/win32/handles.h"
@@ -67,6 +68,11 @@ struct ProbeRecord {
 // The records of probe.log in `folder`, oldest first; empty if none.
 std::vector<ProbeRecord> ReadProbeLog(const std::wstring& folder);
 
+// The user's Startup folder (no trailing backslash), and what a shortcut
+// starts and where: its target and working folder.
+std::wstring StartupFolder();
+std::optional<std::pair<std::wstring, std::wstring>> ReadShortcut(const std::wstring& path);
+
 // ---- Processes --------------------------------------------------------------
 
 // A started (or found) process; terminated on destruction if still running, so
@@ -115,6 +121,11 @@ struct WindowQuery {
 HWND FindTopWindow(const WindowQuery& query);
 HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs = kDefaultTimeoutMs);
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);  // destroyed or hidden
+// Destroyed, not merely hidden: a modal dialog's run has ended and its caller
+// goes on.
+bool WaitForWindowDestroyed(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
+// Whether `upper` lies above `lower` among the top-level windows.
+bool IsAbove(HWND upper, HWND lower);
 // One line per visible top-level window (class, title, process): for failure messages.
 std::wstring DescribeTopWindows();
 
@@ -128,6 +139,10 @@ HWND FindChildByCaption(HWND dialog, const std::wstring& caption);  // '&' ignor
 // that a modal loop the button opens does not block the test).
 bool PressButton(HWND dialog, int controlId);
 bool PressButtonByCaption(HWND dialog, const std::wstring& caption);
+// Presses a button by sending the click, and so returns once the program has
+// handled it; false when it has not within the time (it opened a modal window,
+// or hangs).
+bool PressButtonAndWait(HWND dialog, int controlId, DWORD timeoutMs = kDefaultTimeoutMs);
 bool BringToForeground(HWND window);
 
 // ---- Keyboard (SendInput) ---------------------------------------------------

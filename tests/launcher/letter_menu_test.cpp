@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
+#include "launcher/launch.h"
+
 namespace {
 
 using launcher::BuildLetterMenu;
@@ -186,8 +191,13 @@ TEST(LetterMenu, EntriesUnderBuiltInPathsFollowTheBuiltInItems) {
 }
 
 TEST(LetterMenu, UnfileableEntriesKeepTheirSlotButGetNoItem) {
-    const MenuNode menu = MenuOf("C:\\w\\.profile\r\nC:\\w\\メモ帳.exe\r\nC:\\w\\a_b.exe\r\nC:\\w\\[x].exe\r\nC:\\w\\ok.exe\r\n");
+    const MenuNode menu = MenuOf(
+        "C:\\w\\.profile\r\nC:\\w\\メモ帳.exe\r\nC:\\w\\a_b.exe\r\nC:\\w\\[x].exe\r\nC:\\w\\ok.exe\r\n"
+        "C:\\w\\q-.exe\r\nC:\\w\\qr-.exe\r\nC:\\w\\z.exe\t\tZY表\r\n");
     const std::string dump = DumpMenu(menu);
+    // Nothing under Q or Z: a key with any other character opens no popup.
+    EXPECT_EQ(dump.find("(&Q)"), std::string::npos);
+    EXPECT_EQ(dump.find("(&Z)"), std::string::npos);
     EXPECT_EQ(dump.find("profile"), std::string::npos);
     EXPECT_EQ(dump.find("メモ帳"), std::string::npos);
     EXPECT_EQ(dump.find("a_b"), std::string::npos);
@@ -204,6 +214,47 @@ TEST(LetterMenu, ThousandEntriesAllGetItems) {
     EXPECT_EQ(CountItems(f), 1000u);  // F0-F9 sit in F itself, the rest one level down
     EXPECT_NE(DumpMenu(menu).find("f999.exe(&9) [33832]"), std::string::npos);
     EXPECT_EQ(DumpMenu(menu).find("f1000.exe"), std::string::npos);
+}
+
+// ---- Choosing an entry with Shift or Ctrl held ---------------------------------
+
+TEST(LaunchRequest, ShiftRunsAsAdministratorCtrlShowsTheFolderWhatIsGoneIsNotShown) {
+    using launcher::LaunchMode;
+    EXPECT_EQ(launcher::LaunchModeFor(false, false), LaunchMode::Open);
+    EXPECT_EQ(launcher::LaunchModeFor(true, false), LaunchMode::RunAsAdministrator);
+    EXPECT_EQ(launcher::LaunchModeFor(true, true), LaunchMode::ShowInFolder);
+    struct Case {
+        const char* path;
+        LaunchMode mode;
+        std::vector<std::string> existing;
+        std::optional<launcher::ShellRequest> request;
+    };
+    const Case cases[] = {
+        {"C:\\ソ\\a.exe", LaunchMode::Open, {}, launcher::ShellRequest{"", "C:\\ソ\\a.exe", "-x", ""}},
+        {"C:\\ソ\\a.exe", LaunchMode::RunAsAdministrator, {}, launcher::ShellRequest{"runas", "C:\\ソ\\a.exe", "-x", "C:\\ソ"}},
+        {"C:\\a.exe", LaunchMode::RunAsAdministrator, {}, launcher::ShellRequest{"runas", "C:\\a.exe", "-x", "C:\\"}},
+        {"C:\\ソ\\a.exe", LaunchMode::ShowInFolder, {"C:\\ソ\\a.exe", "C:\\ソ"},
+         launcher::ShellRequest{"", "explorer.exe", "/select,\"C:\\ソ\\a.exe\"", ""}},
+        {"C:\\ソ\\a.exe", LaunchMode::ShowInFolder, {"C:\\ソ"}, launcher::ShellRequest{"", "C:\\ソ", "", ""}},
+        {"C:\\ソ\\a.exe", LaunchMode::ShowInFolder, {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto exists = [&c](const std::string& path) {
+            return std::find(c.existing.begin(), c.existing.end(), path) != c.existing.end();
+        };
+        EXPECT_EQ(launcher::LaunchRequest(c.path, "-x", c.mode, exists), c.request) << c.path;
+    }
+}
+
+TEST(MnemonicPositions, FindsTheItemsATypedLetterChooses) {
+    const MenuNode menu = BuildLetterMenu(
+        LoadRegistrationList("C:\\a\\note.exe\r\nC:\\a\\Tom&Jerry.exe\t\tnot\r\nC:\\a\\表.exe\t\tnob\r\n").list);
+    const MenuNode& no = menu.children[2].children[0];  // N (after E and H), then O
+    ASSERT_EQ(no.children.size(), 3u);
+    EXPECT_EQ(launcher::MnemonicPositions(no, 't'), (std::vector<int>{0, 1}));  // '&&' is no mnemonic
+    EXPECT_EQ(launcher::MnemonicPositions(no, 'B'), (std::vector<int>{2}));
+    EXPECT_TRUE(launcher::MnemonicPositions(no, 'J').empty());
+    EXPECT_EQ(launcher::MnemonicPositions(menu, 'n'), (std::vector<int>{2}));
 }
 
 TEST(LetterMenu, GivesWhatPruningTheWholeTemplateGives) {

@@ -1,6 +1,8 @@
 #include "launcher/options_file.h"
 
 #include <climits>
+#include <optional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +123,38 @@ TEST(HookKeyCode, OnlyTheThreeListedKeys) {
     for (int other : {-1, 3, 18, INT_MIN, INT_MAX}) EXPECT_FALSE(launcher::HookKeyCode(other).has_value()) << other;
 }
 
+TEST(ApplyOptionsChoice, OKReplacesTheValuesRewritesOptXAndNamesTheKey) {
+    struct Row {
+        const char* what;
+        std::optional<Options> chosen;  // none: the dialog was not confirmed
+        WriteError writeFails;
+        Options kept;
+        std::optional<unsigned> key;
+        std::string file;  // opt.x afterwards; it held "odd" before
+    };
+    const Options before{1, 1, 33};
+    for (const Row& row : std::vector<Row>{
+             {"OK without change", before, WriteError::None, before, 17u, FileWithValueLines("1", "1", "33")},
+             {"Shift, 4, 75", Options{2, 2, 75}, WriteError::None, {2, 2, 75}, 16u, FileWithValueLines("2", "2", "75")},
+             {"Alt", Options{0, 1, 33}, WriteError::None, {0, 1, 33}, 18u, FileWithValueLines("0", "1", "33")},
+             {"no key selected", Options{-1, 1, 33}, WriteError::None, {-1, 1, 33}, std::nullopt,
+              FileWithValueLines("-1", "1", "33")},
+             {"failed write", Options{1, 0, 33}, WriteError::AccessDenied, {1, 0, 33}, 17u, "odd"},
+             {"cancel", std::nullopt, WriteError::None, before, std::nullopt, "odd"},
+         }) {
+        SCOPED_TRACE(row.what);
+        MemoryFileStore store;
+        store.files["opt.x"] = "odd";
+        store.failNextWrites = row.writeFails;
+        Options options = before;
+        EXPECT_EQ(launcher::ApplyOptionsChoice(options, row.chosen, store, "opt.x"), row.key);
+        ExpectValues(options, row.kept.keyIndex, row.kept.countIndex, row.kept.speed);
+        EXPECT_EQ(store.files["opt.x"], row.file);
+        EXPECT_EQ(store.writeCount, row.chosen ? 1 : 0);
+        EXPECT_EQ(store.readOnly.count("opt.x"), row.file != "odd" ? 1u : 0u);
+    }
+}
+
 TEST(ReadOptions, MissingFileGetsTheDefaultsWrittenReadOnly) {
     MemoryFileStore store;
     ExpectValues(launcher::ReadOptions(store, "C:\\t\\opt.x"), 1, 1, 50);
@@ -161,7 +195,7 @@ TEST(ReadOptions, WriteFailureLeavesTheDefaultsInMemory) {
 
 // A store whose file cannot be read (held by another program).
 struct UnreadableStore : MemoryFileStore {
-    ReadResult ReadOrCreate(const std::string&) override { return {false, {}}; }
+    ReadResult ReadOrCreate(const std::string&) override { return {ReadError::InUse, 32, false, {}}; }
 };
 
 TEST(ReadOptions, UnreadableFileGivesDefaultsAndIsNotOverwritten) {

@@ -59,7 +59,9 @@ TEST(RegistrationList, KeysAndCaptions) {
         "C:\\w\\Makefile\r\n"          // 23: no '.'
         "C:\\w\\a.b.exe\r\n"           // 24: cut at the first '.'
         "C:\\w\\z.exe\t\t9x1\r\n"      // 25: digits shifted
-        "C:\\w\\R&D.exe\r\n");         // 26: '&' doubled in the caption
+        "C:\\w\\R&D.exe\r\n"           // 26: '&' doubled in the caption
+        "C:\\w\\y.exe\t\tA表\r\n"      // 27: two characters, three bytes: 表 whole
+        "C:\\w\\v.exe\t\t表AB\r\n");   // 28: the third character, not the third byte
     ASSERT_EQ(load.outcome, LoadOutcome::Loaded);
     const auto& s = load.list.slots;
     EXPECT_EQ(s[20].caption, "note.exe(&T) - /a");
@@ -73,6 +75,8 @@ TEST(RegistrationList, KeysAndCaptions) {
     EXPECT_EQ(s[25].caption, "z.exe(&1)");
     EXPECT_EQ(s[26].displayKey, "R&D");
     EXPECT_EQ(s[26].caption, "R&&D.exe(&D)");
+    EXPECT_EQ(s[27].caption, "y.exe(&表)");
+    EXPECT_EQ(s[28].caption, "v.exe(&B)");
 }
 
 TEST(RegistrationList, FlagTablesCountOnlyFileableKeys) {
@@ -82,16 +86,18 @@ TEST(RegistrationList, FlagTablesCountOnlyFileableKeys) {
         "C:\\w\\9z1.exe\r\n"       // pair 9, Z
         "C:\\w\\.profile\r\n"      // empty key: keeps its slot, files nowhere
         "C:\\w\\a-b.exe\r\n"       // '-' as filing character: nowhere
-        "C:\\w\\メモ.txt\r\n");    // double-byte key: nowhere
+        "C:\\w\\メモ.txt\r\n"      // double-byte key: nowhere
+        "C:\\w\\q-.exe\r\n"        // '-' after a letter: nowhere, like a-b
+        "C:\\w\\qr-.exe\r\n"       // '-' as the mnemonic: nowhere
+        "C:\\w\\k.exe\t\tKL表\r\n");  // a double-byte mnemonic: nowhere
     ASSERT_EQ(load.outcome, LoadOutcome::Loaded);
     const auto& list = load.list;
-    EXPECT_EQ(list.slotEnd, 26);
+    EXPECT_EQ(list.slotEnd, 29);
     EXPECT_EQ(list.twoLetterUsed[0], 1);
     EXPECT_EQ(list.pairUsed[2][3], 1);
     EXPECT_EQ(list.pairUsed[35][25], 1);
-    EXPECT_EQ(launcher::PlaceOf(list.slots[23]).depth, 0);
-    EXPECT_EQ(launcher::PlaceOf(list.slots[24]).depth, 0);
-    EXPECT_EQ(launcher::PlaceOf(list.slots[25]).depth, 0);
+    for (int slot = 23; slot < list.slotEnd; ++slot) EXPECT_EQ(launcher::PlaceOf(list.slots[slot]).depth, 0) << slot;
+    EXPECT_EQ(list.twoLetterUsed[16], 0);  // q-
     int setPairs = 0;
     for (const auto& row : list.pairUsed)
         for (int used : row) setPairs += used;
@@ -104,6 +110,9 @@ TEST(RegistrationList, TrailByte5CIsNotABackslash) {
     EXPECT_EQ(load.list.slots[20].fileName, "表.exe");
     EXPECT_EQ(load.list.slots[21].fileName, "ソフト.exe");
     EXPECT_EQ(load.list.slots[21].caption, "ソフト.exe(&F)");
+    // The folder an entry starts in; in a drive's root, the drive alone.
+    EXPECT_EQ(launcher::LaunchFolder("C:\\ソ\\ソフト.exe"), "C:\\ソ");
+    EXPECT_EQ(launcher::LaunchFolder("C:\\a.exe"), "C:");
 }
 
 TEST(RegistrationList, IgnoresTextAfterLastLineEndAndAfterNul) {

@@ -16,9 +16,8 @@ public:
     int writeCount = 0;
 
     ReadResult ReadOrCreate(const std::string& path) override {
-        auto [it, created] = files.try_emplace(path);
-        (void)created;
-        return {true, it->second};
+        const auto [it, created] = files.try_emplace(path);
+        return {ReadError::None, 0, created, it->second};
     }
 
     WriteResult Replace(const std::string& path, const std::string& bytes, bool setReadOnly) override {

@@ -75,12 +75,21 @@ TEST(FileStoreWin32, ReadCreatesAMissingFileEmptyAndNeverTruncates) {
     const std::string path = folder.File("cr.x");
     EXPECT_FALSE(store.Exists(path));
     auto read = store.ReadOrCreate(path);
-    EXPECT_TRUE(read.ok);
+    EXPECT_TRUE(read.ok());
+    EXPECT_TRUE(read.missing);
     EXPECT_EQ(read.bytes, "");
     EXPECT_TRUE(store.Exists(path));
     ASSERT_TRUE(store.Replace(path, std::string("a\0b\r\n", 5), true).ok());
     read = store.ReadOrCreate(path);
+    EXPECT_FALSE(read.missing);
     EXPECT_EQ(read.bytes, std::string("a\0b\r\n", 5));
+
+    // Only a missing file reads as empty (also in a missing folder); a folder in its place fails.
+    EXPECT_TRUE(store.ReadOrCreate(folder.File("none\\cr.x")).missing);
+    ASSERT_TRUE(CreateDirectoryW(folder.WideFile(L"opt.x").c_str(), nullptr));
+    read = store.ReadOrCreate(folder.File("opt.x"));
+    EXPECT_EQ(read.error, ReadError::AccessDenied);
+    EXPECT_EQ(read.systemCode, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
 }
 
 TEST(FileStoreWin32, ReplaceLeavesTheFileReadOnlyAndOverwritesAReadOnlyFile) {
@@ -106,7 +115,7 @@ TEST(FileStoreWin32, AReadOnlyFileThatIsNotOursStaysProtected) {
     EXPECT_EQ(folder.FileCount(), 1);
 }
 
-TEST(FileStoreWin32, AFileHeldOpenWithoutSharingIsNotReplaced) {
+TEST(FileStoreWin32, AFileHeldOpenWithoutSharingIsInUseForReadAndReplace) {
     TempFolder folder;
     win32::FileStoreWin32 store;
     const std::string path = folder.File("cr.x");
@@ -114,9 +123,11 @@ TEST(FileStoreWin32, AFileHeldOpenWithoutSharingIsNotReplaced) {
     HANDLE holder = CreateFileW(win32::WideFromCp932(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     const auto result = store.Replace(path, "new", true);
+    const ReadResult read = store.ReadOrCreate(path);
     CloseHandle(holder);
-    EXPECT_FALSE(result.ok());
-    EXPECT_NE(result.error, WriteError::None);
+    EXPECT_EQ(result.error, WriteError::InUse);
+    EXPECT_EQ(read.error, ReadError::InUse);
+    EXPECT_EQ(read.systemCode, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(store.ReadOrCreate(path).bytes, "old");
     EXPECT_TRUE(IsReadOnly(path)) << "the attribute comes back after a failed replacement";
     EXPECT_EQ(folder.FileCount(), 1);

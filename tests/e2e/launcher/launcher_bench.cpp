@@ -1,13 +1,16 @@
 // Benchmark, not a test: prints what Tobi.exe costs the user, measured from
-// outside as the end-to-end tests drive it.
-//   - tap to menu: from the last trigger tap's key-down to the letter menu's
-//     window being visible;
-//   - start-up: from process creation to the letter menu, with 1000 entries
-//     and with none, next to empty_app.exe's start to its visible window;
-//   - memory of the running launcher with 1000 entries (and of empty_app);
+// outside as the end-to-end tests drive it, next to floor_launcher.exe (the
+// least a tap-summoned tray launcher does) in the same run, with the ratio:
+//   - start-up: from process creation to the first visible menu, with an
+//     empty cr.x and with 1000 entries, the programs' starts interleaved;
+//   - tap to menu: from the last trigger tap's key-down to the visible menu,
+//     with the launcher's window shown before and hidden before (after a
+//     launch), median and p95;
+//   - memory with 1000 entries: private, and resident anonymous memory as the
+//     host sees it under Wine;
 //   - processor time the launcher uses while idle.
 //
-//   launcher_bench [tap trials] [start-up runs]    (defaults 30 and 10)
+//   launcher_bench [tap trials] [start-up runs]    (defaults 30 and 9)
 #include <windows.h>
 #include <psapi.h>
 
@@ -109,23 +112,11 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[index];
 }
 
-void Print(const char* what, const Figures& figures) {
-    if (figures.values.empty()) {
-        std::printf("  %-42s no result (%d failed)\n", what, figures.failures);
-        return;
-    }
-    std::printf("  %-42s median %7.1f ms   p95 %7.1f ms   min %7.1f ms   (%zu runs", what,
-                Percentile(figures.values, 0.5), Percentile(figures.values, 0.95),
-                *std::min_element(figures.values.begin(), figures.values.end()), figures.values.size());
-    if (figures.failures) std::printf(", %d failed", figures.failures);
-    std::printf(")\n");
-}
-
 // cr.x with 1000 entries spread over the letters, as a real list would be.
 void WriteThousandEntries(const e2e::TestFolder& folder) {
     std::vector<std::string> lines;
     const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int i = 0; i < kEntries; ++i) {
+    for (int i = 0; i + 1 < kEntries; ++i) {
         std::string name;
         name += letters[static_cast<std::size_t>(i) % 26];
         name += letters[static_cast<std::size_t>(i * 7) % 36];
@@ -133,45 +124,53 @@ void WriteThousandEntries(const e2e::TestFolder& folder) {
         lines.push_back("C:\\Program Files\\Vendor " + std::to_string(i % 40) + "\\" + name + ".exe\t-o" +
                         std::to_string(i) + "\t" + name);
     }
+    // The one entry the benchmark launches: probe.exe, which notes its start and ends.
+    lines.push_back(e2e::Cp932(folder.File(L"probe.exe")) + "\t\tzzz");
     e2e::WriteRegistrationFile(folder.Path(), lines);
 }
 
-// Start to the letter menu (Tobi) or to the main window (empty_app), in ms.
-Figures TimeStarts(const e2e::TestFolder& folder, const wchar_t* program, const wchar_t* className,
-                   const wchar_t* title, int runs) {
-    Figures figures;
-    for (int run = 0; run < runs; ++run) {
-        const double start = NowMs();
-        e2e::Process process = e2e::StartProgram(folder.File(program), L"", folder.Path());
-        HWND shown = process.IsValid() ? PollForWindow(process.Id(), className, title, 20000) : nullptr;
-        const double end = NowMs();
-        if (shown == nullptr) {
-            ++figures.failures;
-            continue;
-        }
-        figures.values.push_back(end - start);
-        if (std::wcscmp(program, L"Tobi.exe") == 0) {
-            CloseMenu(shown);
-            EndLauncher(process);
-        } else {
-            PostMessageW(shown, WM_CLOSE, 0, 0);
-            process.WaitForExit(10000);
-        }
-        e2e::Sleep(200);
-    }
-    return figures;
+const wchar_t* const kFloorProgram = L"floor_launcher.exe";
+
+HWND FloorWindow(DWORD processId) {
+    return e2e::FindTopWindow({L"floor_launcher", L"TobiFloorLauncher", processId, false});
 }
 
-void PrintMemory(const char* what, HANDLE process) {
+// Ends Tobi.exe as a user does, floor_launcher.exe with WM_CLOSE.
+void EndProgram(e2e::Process& process, const wchar_t* program) {
+    if (std::wcscmp(program, kFloorProgram) != 0) return EndLauncher(process);
+    if (HWND window = FloorWindow(process.Id())) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (!process.WaitForExit(10000)) process.Terminate();
+}
+
+// One start, from process creation to the first visible menu, in ms; adds to
+// `figures`. The menu is closed and the program ended afterwards.
+void TimeStart(const e2e::TestFolder& folder, const wchar_t* program, Figures& figures) {
+    const double start = NowMs();
+    e2e::Process process = e2e::StartProgram(folder.File(program), L"", folder.Path());
+    HWND shown = process.IsValid() ? PollForWindow(process.Id(), L"#32768", nullptr, 20000) : nullptr;
+    const double end = NowMs();
+    if (shown == nullptr) {
+        ++figures.failures;
+    } else {
+        figures.values.push_back(end - start);
+        CloseMenu(shown);
+    }
+    EndProgram(process, program);
+    e2e::Sleep(200);
+}
+
+struct Memory {
+    double privateMb = -1;    // the system's private bytes (Wine reports none)
+    double anonymousMb = -1;  // resident anonymous memory, as the host sees it under Wine
+};
+
+double WindowsPrivateMb(HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof(counters);
     if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters))) {
-        std::printf("  %-42s not available (error %lu)\n", what, GetLastError());
-        return;
+        return -1;
     }
-    std::printf("  %-42s private %7.2f MB   working set %7.2f MB\n", what,
-                static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0),
-                static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0));
+    return static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0);
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
@@ -193,16 +192,18 @@ long long KilobytesOf(const std::string& rollup, const char* field) {
 
 // Under Wine the Windows figures lack private memory; the host's view of the
 // process is read instead: the Linux process whose command line names the
-// program in `folderName` (unique per run), through Wine's Z: drive.
-bool PrintHostMemory(const char* what, const std::wstring& folderName, const std::wstring& program) {
+// program in `folderName` (unique per run), through Wine's Z: drive. -1 when
+// there is no such view (on Windows).
+double HostAnonymousMb(const std::wstring& folderName, const std::wstring& program) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
+    if (search == INVALID_HANDLE_VALUE) return -1;
     std::string folder = e2e::Cp932(folderName);
     std::string name = e2e::Cp932(program);
     for (std::string* text : {&folder, &name}) {
         for (char& c : *text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
+    double anonymousMb = -1;
     do {
         if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') continue;
         const std::wstring process = std::wstring(L"Z:\\proc\\") + found.cFileName;
@@ -210,22 +211,16 @@ bool PrintHostMemory(const char* what, const std::wstring& folderName, const std
         for (char& c : command) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (command.find(folder) == std::string::npos || command.find(name) == std::string::npos) continue;
         const std::string rollup = ReadWholeFile(process + L"\\smaps_rollup");
-        const long long privateKb = KilobytesOf(rollup, "Private_Clean:") + KilobytesOf(rollup, "Private_Dirty:");
-        std::printf("  %-42s host private %6.2f MB   resident %6.2f MB\n", what, static_cast<double>(privateKb) / 1024.0,
-                    static_cast<double>(KilobytesOf(rollup, "Rss:")) / 1024.0);
-        FindClose(search);
-        return true;
+        anonymousMb = static_cast<double>(KilobytesOf(rollup, "Anonymous:")) / 1024.0;
+        break;
     } while (FindNextFileW(search, &found));
     FindClose(search);
-    return false;
+    return anonymousMb;
 }
 
-// The host's figures under Wine (whose own counters lack private memory), the
-// system's counters on Windows.
-void PrintMemoryOf(const char* what, const e2e::Process& process, const e2e::TestFolder& folder,
-                   const std::wstring& program) {
+Memory MemoryOf(const e2e::Process& process, const e2e::TestFolder& folder, const std::wstring& program) {
     const std::wstring folderName = folder.Path().substr(folder.Path().find_last_of(L'\\') + 1);
-    if (!PrintHostMemory(what, folderName, program)) PrintMemory(what, process.Handle());
+    return Memory{WindowsPrivateMb(process.Handle()), HostAnonymousMb(folderName, program)};
 }
 
 double ProcessorMs(HANDLE process) {
@@ -237,91 +232,143 @@ double ProcessorMs(HANDLE process) {
     return ms(kernel) + ms(user);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int trials = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
-
-    e2e::TestFolder full(L"tobi-bench-full");
-    e2e::TestFolder empty(L"tobi-bench-empty");
-    if (!full.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll", L"empty_app.exe"}) ||
-        !empty.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll"})) {
-        std::printf("Tobi.exe, Vantoke.dll or empty_app.exe is missing from the build folder\n");
-        return 1;
-    }
-    WriteThousandEntries(full);
-    e2e::WriteFileBytes(empty.File(L"cr.x"), "");
-
-    std::printf("Start-up (process start to first window; medians of %d runs, same machine, same run)\n", runs);
-    Print("empty_app.exe to its window", TimeStarts(full, L"empty_app.exe", L"TobiEmptyApp", L"empty_app", runs));
-    Print("Tobi.exe, empty cr.x, to the letter menu", TimeStarts(empty, L"Tobi.exe", L"#32768", nullptr, runs));
-    Print("Tobi.exe, 1000 entries, to the letter menu", TimeStarts(full, L"Tobi.exe", L"#32768", nullptr, runs));
-
-    std::printf("\nMemory of the running programs\n");
-    {
-        e2e::Process bare = e2e::StartProgram(empty.File(L"Tobi.exe"), L"", empty.Path());
-        if (HWND bareMenu = bare.IsValid() ? PollForWindow(bare.Id(), L"#32768", nullptr, 20000) : nullptr) {
-            CloseMenu(bareMenu);
-            WaitUntilIdle(LauncherWindow(bare.Id()));
-            e2e::Sleep(500);
-            PrintMemoryOf("Tobi.exe, empty cr.x", bare, empty, L"Tobi.exe");
-        }
-        EndLauncher(bare);
-    }
-    e2e::Process tobi = e2e::StartProgram(full.File(L"Tobi.exe"), L"", full.Path());
-    HWND menu = tobi.IsValid() ? PollForWindow(tobi.Id(), L"#32768", nullptr, 20000) : nullptr;
-    if (menu == nullptr) {
-        std::printf("  the launcher did not open its menu\n");
-        return 1;
-    }
-    CloseMenu(menu);
-    HWND window = LauncherWindow(tobi.Id());
-    WaitUntilIdle(window);
-    e2e::Sleep(500);
-    PrintMemoryOf("Tobi.exe, 1000 entries", tobi, full, L"Tobi.exe");
-    {
-        e2e::Process app = e2e::StartProgram(full.File(L"empty_app.exe"), L"", full.Path());
-        if (PollForWindow(app.Id(), L"TobiEmptyApp", L"empty_app", 20000) != nullptr) {
-            e2e::Sleep(500);
-            PrintMemoryOf("empty_app.exe", app, full, L"empty_app.exe");
-        }
-    }
-
-    const double idleStart = ProcessorMs(tobi.Handle());
-    e2e::Sleep(5000);
-    const double idleUsed = ProcessorMs(tobi.Handle()) - idleStart;
-    std::printf("  %-42s %.1f ms of processor time in 5 s\n", "idle launcher", idleUsed);
-
-    std::printf("\nTap to menu (1000 entries; from the last Ctrl key-down, window hidden before each trial)\n");
-    Figures reactions;
-    Figures taps;
+// Times `trials` summonses of a running program: two quick Ctrl taps, then the
+// last key-down to the visible menu. `before` runs ahead of each trial (it
+// shows or hides the launcher's window) and returns false when it failed.
+template <typename Before>
+Figures TimeTaps(const e2e::Process& process, int trials, Before before) {
+    Figures figures;
     for (int trial = 0; trial < trials; ++trial) {
-        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);  // Esc: hides the window
-        WaitUntilIdle(window);
+        if (!before()) {
+            ++figures.failures;
+            continue;
+        }
         e2e::Sleep(700);  // well apart from the previous sequence
         e2e::TapKey(VK_CONTROL, 2, 100);
         e2e::Sleep(70);
         const double start = NowMs();
         e2e::KeyDown(VK_CONTROL);
-        // The summons shows the window first, then opens the menu.
-        const double deadline = start + 5000;
-        while (!IsWindowVisible(window) && NowMs() < deadline) SwitchToThread();
-        const double reacted = NowMs();
-        HWND shown = PollForWindow(tobi.Id(), L"#32768", nullptr, 5000);
+        HWND shown = PollForWindow(process.Id(), L"#32768", nullptr, 5000);
         const double end = NowMs();
         e2e::KeyUp(VK_CONTROL);
-        if (shown == nullptr || reacted >= deadline) {
-            ++taps.failures;
-            ++reactions.failures;
+        if (shown == nullptr) {
+            ++figures.failures;
             continue;
         }
-        reactions.values.push_back(reacted - start);
-        taps.values.push_back(end - start);
+        figures.values.push_back(end - start);
         CloseMenu(shown);
     }
-    Print("tap to the launcher's window shown", reactions);
-    Print("tap to the letter menu visible", taps);
+    return figures;
+}
+
+void PrintHeader() {
+    std::printf("  %-44s %18s %18s %14s\n", "figure", "Tobi", "floor", "ratio");
+}
+
+void PrintRow(const char* what, double tobi, double floor, const char* unit) {
+    if (tobi < 0 || floor < 0) {
+        std::printf("  %-44s %15.1f %-2s %15.1f %-2s %14s\n", what, tobi, unit, floor, unit, "n/a");
+        return;
+    }
+    std::printf("  %-44s %15.1f %-2s %15.1f %-2s %7.2f (%+.1f)\n", what, tobi, unit, floor, unit,
+                floor > 0 ? tobi / floor : 0.0, tobi - floor);
+}
+
+void PrintFigureRows(const char* what, const Figures& tobi, const Figures& floor) {
+    if (tobi.values.empty() || floor.values.empty()) {
+        std::printf("  %-44s no result (Tobi %d failed, floor %d failed)\n", what, tobi.failures, floor.failures);
+        return;
+    }
+    const std::string median = std::string(what) + ", median";
+    const std::string p95 = std::string(what) + ", p95";
+    PrintRow(median.c_str(), Percentile(tobi.values, 0.5), Percentile(floor.values, 0.5), "ms");
+    PrintRow(p95.c_str(), Percentile(tobi.values, 0.95), Percentile(floor.values, 0.95), "ms");
+    if (tobi.failures || floor.failures) {
+        std::printf("  %-44s (Tobi %d failed, floor %d failed)\n", "", tobi.failures, floor.failures);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int trials = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+
+    e2e::TestFolder full(L"tobi-bench-full");
+    e2e::TestFolder empty(L"tobi-bench-empty");
+    if (!full.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll", L"probe.exe", kFloorProgram}) ||
+        !empty.CopyFromBuild({L"Tobi.exe", L"Vantoke.dll", kFloorProgram})) {
+        std::printf("Tobi.exe, Vantoke.dll, probe.exe or floor_launcher.exe is missing from the build folder\n");
+        return 1;
+    }
+    WriteThousandEntries(full);
+    e2e::WriteFileBytes(empty.File(L"cr.x"), "");
+
+    std::printf("Tobi.exe next to floor_launcher.exe, same machine, same run (%d starts each, interleaved; %d taps)\n",
+                runs, trials);
+    PrintHeader();
+    Figures tobiEmpty, tobiFull, floorEmpty, floorFull;
+    for (int run = 0; run < runs; ++run) {
+        TimeStart(empty, L"Tobi.exe", tobiEmpty);
+        TimeStart(empty, kFloorProgram, floorEmpty);
+        TimeStart(full, L"Tobi.exe", tobiFull);
+        TimeStart(full, kFloorProgram, floorFull);
+    }
+    PrintFigureRows("start to menu, empty cr.x", tobiEmpty, floorEmpty);
+    PrintFigureRows("start to menu, 1000 entries", tobiFull, floorFull);
+
+    // Memory and taps with 1000 entries, both programs running side by side.
+    e2e::Process tobi = e2e::StartProgram(full.File(L"Tobi.exe"), L"", full.Path());
+    HWND menu = tobi.IsValid() ? PollForWindow(tobi.Id(), L"#32768", nullptr, 20000) : nullptr;
+    e2e::Process floor = e2e::StartProgram(full.File(kFloorProgram), L"", full.Path());
+    HWND floorMenu = nullptr;
+    if (menu == nullptr) {
+        std::printf("  the launcher did not open its menu\n");
+        return 1;
+    }
+    CloseMenu(menu);
+    floorMenu = floor.IsValid() ? PollForWindow(floor.Id(), L"#32768", nullptr, 20000) : nullptr;
+    if (floorMenu == nullptr) {
+        std::printf("  the floor program did not open its menu\n");
+        return 1;
+    }
+    CloseMenu(floorMenu);
+    HWND window = LauncherWindow(tobi.Id());
+    WaitUntilIdle(window);
+    e2e::Sleep(500);
+    const Memory tobiMemory = MemoryOf(tobi, full, L"Tobi.exe");
+    const Memory floorMemory = MemoryOf(floor, full, kFloorProgram);
+    if (tobiMemory.anonymousMb >= 0) {
+        PrintRow("resident anonymous memory, 1000 entries", tobiMemory.anonymousMb, floorMemory.anonymousMb, "MB");
+    }
+    if (tobiMemory.privateMb > 0) {
+        PrintRow("private memory, 1000 entries", tobiMemory.privateMb, floorMemory.privateMb, "MB");
+    }
+
+    const Figures floorTaps = TimeTaps(floor, trials, [] { return true; });
+    const Figures shownTaps = TimeTaps(tobi, trials, [window] {
+        if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOWNOACTIVATE);
+        WaitUntilIdle(window);
+        return IsWindowVisible(window) != FALSE;
+    });
+    PrintFigureRows("tap to menu, shown before", shownTaps, floorTaps);
+    // A launch hides the window: the entry ZZZ starts probe.exe, which ends at once.
+    const Figures hiddenTaps = TimeTaps(tobi, trials, [&tobi, window] {
+        e2e::TapKey(VK_CONTROL, 3, 100);
+        HWND letterMenu = PollForWindow(tobi.Id(), L"#32768", nullptr, 5000);
+        if (letterMenu == nullptr) return false;
+        e2e::TypeLetters("ZZZ", 40);
+        e2e::WaitForWindowGone(window, 10000);
+        WaitUntilIdle(window);
+        return IsWindowVisible(window) == FALSE;
+    });
+    PrintFigureRows("tap to menu, hidden before (a launch)", hiddenTaps, floorTaps);
+
+    const double idleStart = ProcessorMs(tobi.Handle());
+    e2e::Sleep(5000);
+    const double idleUsed = ProcessorMs(tobi.Handle()) - idleStart;
+    std::printf("\n  %-44s %.1f ms of processor time in 5 s\n", "idle launcher", idleUsed);
     EndLauncher(tobi);
+    EndProgram(floor, kFloorProgram);
     return 0;
 }

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "launcher/win32/resource_ids.h"
 #include "tests/e2e/driver.h"
 
 namespace {
@@ -97,6 +99,20 @@ protected:
         return records;
     }
 
+    // The launcher's menus now open.
+    int CountMenus() const {
+        std::pair<DWORD, int> search{tobi.Id(), 0};
+        EnumWindows(&CountMenu, reinterpret_cast<LPARAM>(&search));
+        return search.second;
+    }
+    static BOOL CALLBACK CountMenu(HWND window, LPARAM search) {
+        auto& [process, count] = *reinterpret_cast<std::pair<DWORD, int>*>(search);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        count += owner == process && IsWindowVisible(window) && e2e::WindowClass(window) == e2e::kPopupMenuClass;
+        return TRUE;
+    }
+
     static std::wstring Describe() { return e2e::DescribeTopWindows(); }
 
     e2e::TestFolder folder{L"tobi-launcher-e2e"};
@@ -108,7 +124,8 @@ TEST_F(LauncherTest, FreshFolderGetsDefaultOptionsEmptyListAndOneMenuAtStart) {
     EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"opt.x")), kDefaultOptions);
     EXPECT_TRUE(e2e::IsReadOnly(folder.File(L"opt.x")));
     EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"cr.x")), std::string());
-    EXPECT_TRUE(NoMenuFor(kQuietMs)) << "the letter menu opened a second time";
+    WaitUntilIdle();  // a second menu of the start would be open by now
+    EXPECT_EQ(WaitForMenu(0), nullptr) << "the letter menu opened a second time";
 
     HWND window = MainWindow();
     ASSERT_NE(window, nullptr);
@@ -146,6 +163,56 @@ TEST_F(LauncherTest, ThreeCtrlTapsThenNOTStartsTheEntryInItsFolderWithItsOption)
     EXPECT_THAT(records[0].commandLine, HasSubstr(L"probe.exe"));
     EXPECT_THAT(records[0].commandLine, ::testing::EndsWith(L" /a x"));
     EXPECT_TRUE(e2e::WaitForWindowGone(MainWindow())) << "the window stays shown after a launch";
+}
+
+// Shift held at the choice starts the entry as administrator (under Wine it
+// simply starts), Ctrl held shows it in its folder; the tray's start-with-Windows item makes the sign-in
+// shortcut to this Tobi.exe, working in its folder, and takes it away again.
+TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTheSignInShortcut) {
+    const std::wstring probe = AddProbe(L"admin");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {e2e::Cp932(probe) + "\t-a\tadm"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    HWND menu = Summon();
+    ASSERT_NE(menu, nullptr) << Describe();
+    e2e::TypeLetters("AD", 80);
+    e2e::KeyDown(VK_SHIFT);
+    e2e::TypeLetters("M", 80);
+    e2e::KeyUp(VK_SHIFT);
+    const auto records = WaitForProbeRecords(folder.File(L"admin"), 1);
+    ASSERT_EQ(records.size(), 1u) << Describe();
+    EXPECT_EQ(records[0].workingDirectory, folder.File(L"admin"));
+    EXPECT_THAT(records[0].commandLine, ::testing::EndsWith(L" -a"));
+
+    // Ctrl held: the entry's folder opens in the file manager instead.
+    ASSERT_NE(Summon(), nullptr) << Describe();
+    e2e::TypeLetters("AD", 80);
+    e2e::KeyDown(VK_CONTROL);
+    e2e::TypeLetters("M", 80);
+    e2e::KeyUp(VK_CONTROL);
+    HWND shown = e2e::WaitForWindow({L"admin", L"", 0});
+    EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
+    if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"admin")).size(), 1u) << "Ctrl started the entry";
+
+    const std::wstring shortcut = e2e::StartupFolder() + L"\\Tobi.lnk";
+    DeleteFileW(shortcut.c_str());
+    for (bool made : {true, false}) {
+        PostMessageW(MainWindow(), WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONUP);
+        HWND tray = WaitForMenu();
+        ASSERT_NE(tray, nullptr) << Describe();
+        e2e::PressKey(VK_UP);  // from the bottom: 終了, then the start-with-Windows item
+        e2e::PressKey(VK_UP);
+        e2e::PressKey(VK_RETURN);
+        ASSERT_TRUE(e2e::WaitForWindowGone(tray));
+        WaitUntilIdle();
+        EXPECT_EQ(e2e::FileExists(shortcut), made);
+        if (!made) break;
+        const auto target = e2e::ReadShortcut(shortcut);
+        ASSERT_TRUE(target.has_value());
+        EXPECT_EQ(target->first, folder.File(L"Tobi.exe"));
+        EXPECT_EQ(target->second, folder.Path());
+    }
+    DeleteFileW(shortcut.c_str());
 }
 
 TEST_F(LauncherTest, OneTwoCharacterAndDigitKeysLaunch) {
@@ -212,7 +279,7 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
     CloseMenu(menu);
 }
 
-TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFront) {
+TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
     ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     e2e::Process other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
@@ -220,6 +287,16 @@ TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFront) {
     ASSERT_NE(front, nullptr) << Describe();
     ASSERT_TRUE(e2e::BringToForeground(front));
     ASSERT_EQ(GetForegroundWindow(), front);
+
+    // The version box from the launcher's system menu, closed again.
+    PostMessageW(MainWindow(), WM_SYSCOMMAND, 0x10, 0);
+    HWND about = WaitForDialog(L"Version Info Tobi.exe");
+    ASSERT_NE(about, nullptr) << Describe();
+    ASSERT_TRUE(e2e::PressButton(about, IDOK));
+    ASSERT_TRUE(e2e::WaitForWindowGone(about));
+    WaitUntilIdle();
+    EXPECT_EQ(GetForegroundWindow(), front) << "the launcher's window took the keyboard";
+    EXPECT_TRUE(e2e::IsAbove(front, MainWindow())) << "the launcher's window was raised";
 
     ASSERT_NO_FATAL_FAILURE(Choose("EXI"));  // the letters must reach the menu
     ASSERT_TRUE(tobi.WaitForExit()) << "the letters went elsewhere\n" << Describe();
@@ -285,10 +362,26 @@ TEST_F(LauncherTest, TrayRightClickOpensTheTrayMenu) {
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     HWND window = MainWindow();
     ASSERT_NE(window, nullptr);
-    constexpr UINT kTrayMessage = 0x526;
-    PostMessageW(window, kTrayMessage, 99, WM_RBUTTONUP);  // not our icon
-    PostMessageW(window, kTrayMessage, 100, WM_LBUTTONUP);
-    EXPECT_TRUE(NoMenuFor(kQuietMs));
+    constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
+    constexpr WPARAM kShowLetterMenu = 1009;
+    SetCursorPos(600, 500);  // a tray menu opens here, the letter menu at the window's corner
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, kTrayMessage, 99, WM_RBUTTONUP, SMTO_NORMAL, e2e::kDefaultTimeoutMs, &ignored);
+    SendMessageTimeoutW(window, kTrayMessage, 100, WM_LBUTTONUP, SMTO_NORMAL, e2e::kDefaultTimeoutMs, &ignored);
+    // Not our icon, not the right button: no tray menu. The launcher takes
+    // what it is posted in order, so a tray menu asked for by these two
+    // would open before the letter menu asked for now.
+    PostMessageW(window, WM_COMMAND, kShowLetterMenu, 0);
+    HWND menu = WaitForMenu();
+    ASSERT_NE(menu, nullptr) << Describe();
+    RECT windowRect;
+    RECT menuRect;
+    GetWindowRect(window, &windowRect);
+    GetWindowRect(menu, &menuRect);
+    EXPECT_EQ(menuRect.left, windowRect.left) << "a tray menu opened";
+    EXPECT_EQ(menuRect.top, windowRect.bottom) << "a tray menu opened";
+    EXPECT_EQ(CountMenus(), 1);
+    CloseMenu(menu);
 
     PostMessageW(window, kTrayMessage, 100, WM_RBUTTONUP);
     ASSERT_NE(WaitForMenu(), nullptr) << Describe();
@@ -356,9 +449,9 @@ TEST_F(LauncherTest, EXEThenEscapeStartsNothingAndKeepsTheWindow) {
     SetWindowTextW(GetDlgItem(run, 1002), probe.c_str());
     ASSERT_TRUE(e2e::BringToForeground(run));
     e2e::PressKey(VK_ESCAPE);
-    ASSERT_TRUE(e2e::WaitForWindowGone(run)) << "Esc did not close the dialog";
+    ASSERT_TRUE(e2e::WaitForWindowDestroyed(run)) << "Esc did not close the dialog";
 
-    e2e::Sleep(kQuietMs);
+    WaitUntilIdle();  // the command has ended: a start would have hidden the window
     EXPECT_TRUE(e2e::ReadProbeLog(folder.File(L"any")).empty());
     HWND window = MainWindow();
     ASSERT_NE(window, nullptr);

@@ -248,9 +248,8 @@ TEST_F(LauncherStartup, AFolderWithoutWriteAccessRunsOnDefaultsInMemoryAndSaysNo
     // A new key cannot be saved: it is used all the same, without a word.
     SendMessageW(GetDlgItem(options, kKeyList), CB_SETCURSEL, 2, 0);  // Shift
     ASSERT_TRUE(e2e::PressButton(options, IDOK));
-    ASSERT_TRUE(e2e::WaitForWindowGone(options));
-    WaitUntilIdle(window);
-    e2e::Sleep(kQuietMs);
+    ASSERT_TRUE(e2e::WaitForWindowDestroyed(options));
+    WaitUntilIdle(window);  // the command has ended; a box of its would be up
     EXPECT_EQ(WarningOf(tobi), nullptr) << Describe();
     EXPECT_FALSE(e2e::FileExists(locked + L"\\opt.x"));
 
@@ -284,9 +283,8 @@ TEST_F(LauncherStartup, OptXHeldOpenByAnotherProgramIsLeftWholeAndTheNewKeyWorks
     ASSERT_NE(options, nullptr) << Describe();
     SendMessageW(GetDlgItem(options, kKeyList), CB_SETCURSEL, 2, 0);  // Shift
     ASSERT_TRUE(e2e::PressButton(options, IDOK));
-    ASSERT_TRUE(e2e::WaitForWindowGone(options));
-    WaitUntilIdle(window);
-    e2e::Sleep(kQuietMs);
+    ASSERT_TRUE(e2e::WaitForWindowDestroyed(options));
+    WaitUntilIdle(window);  // the command has ended; a box of its would be up
     EXPECT_EQ(WarningOf(tobi), nullptr) << Describe();
     CloseHandle(held);
     EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"opt.x")), defaults);

@@ -1,7 +1,7 @@
 // Parvane.exe run in a scratch folder and answered from outside, as a user
 // would: the whole commit with its dialogs, Cancel, and a cr.x that another
-// program holds open. A copy of probe.exe named Tobi.exe records whether and
-// from where the registrar starts the launcher.
+// program holds open at the commit or at the start. A copy of probe.exe named
+// Tobi.exe records whether and from where the registrar starts the launcher.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -203,6 +203,29 @@ TEST_F(RegistrarEndToEnd, CrXHeldOpenByAnotherProgramIsLeftWholeAndTheDialogStay
     const std::vector<e2e::ProbeRecord> starts = WaitForProbe();
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].workingDirectory, folder.Path());
+}
+
+TEST_F(RegistrarEndToEnd, CrXHeldOpenAtTheStartIsReadAgainAtOkAndKeepsItsEntries) {
+    const std::string b = Touch(L"b.exe");
+    const std::string a = Touch(L"a.exe");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {b, a + "\t-o"}));
+    HANDLE held = CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"", folder.Path());
+    HWND warning = Wait(L"警告");
+    ASSERT_NE(warning, nullptr);
+    EXPECT_THAT(e2e::StaticTexts(warning),
+                Contains(HasSubstr(L"cr.x を読み込めませんでした。\nほかのプログラムが cr.x を使用中です。")));
+    ASSERT_TRUE(e2e::PressButton(warning, IDOK));
+    HWND main = Wait(L"Register");
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, kCountEdit), L"0");
+    // Once the other program lets go, OK reads cr.x again and commits its entries.
+    CloseHandle(held);
+    ASSERT_TRUE(e2e::PressButton(main, IDOK));
+    AnswerQuestionAndWaitForExit(IDNO);
+    EXPECT_EQ(CrX(), a + "\t-o\r\n" + b + "\r\n");
 }
 
 }  // namespace

@@ -263,8 +263,7 @@ TEST_F(RegistrarFaults, AFolderWithoutWriteAccessKeepsCrXWholeWarnsAndKeepsTheLi
     // The name check's Help cannot write nmerr.html: nothing happens.
     HWND check = Wait(L"登録名チェック", parvane.Id());
     ASSERT_NE(check, nullptr);
-    ASSERT_TRUE(e2e::PressButton(check, kHelpButton));
-    e2e::Sleep(1000);
+    EXPECT_TRUE(e2e::PressButtonAndWait(check, kHelpButton)) << "Help did not return\n" << Describe();
     EXPECT_FALSE(e2e::FileExists(folder.File(L"nmerr.html")));
     EXPECT_TRUE(IsWindowVisible(check));
     EXPECT_EQ(e2e::FindTopWindow({L"警告", e2e::kDialogClass, parvane.Id()}), nullptr) << Describe();

@@ -6,6 +6,7 @@
 
 #include "common/win32/text.h"
 #include "launcher/letter_menu.h"
+#include "launcher/win32/menu_icons.h"
 
 namespace {
 
@@ -25,8 +26,16 @@ std::wstring ItemText(HMENU menu, int position) {
     return text;
 }
 
+// A submenu as the user sees it: filled as WM_INITMENUPOPUP fills it.
+HMENU Open(HMENU menu, int position) {
+    HMENU submenu = GetSubMenu(menu, position);
+    tobi::FillPopupMenuFromTree(submenu);
+    return submenu;
+}
+
 // The real menu written out like launcher::DumpMenu writes the tree, with the
-// texts read back from the system and converted to cp932.
+// texts read back from the system and converted to cp932, every submenu
+// opened on the way.
 void DumpRealMenu(HMENU menu, int depth, std::string& out) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
@@ -34,7 +43,7 @@ void DumpRealMenu(HMENU menu, int depth, std::string& out) {
         const auto text = win32::Cp932FromWide(ItemText(menu, i));
         EXPECT_TRUE(text.lossless);
         out += text.bytes;
-        HMENU submenu = GetSubMenu(menu, i);
+        HMENU submenu = Open(menu, i);
         if (submenu == nullptr) out += " [" + std::to_string(GetMenuItemID(menu, i)) + "]";
         out += '\n';
         if (submenu != nullptr) DumpRealMenu(submenu, depth + 1, out);
@@ -54,46 +63,48 @@ const std::string kWorkedExample =
     "C:\\Tools\\x.exe\r\n";
 
 TEST(LetterMenuWalk, WorkedExampleGivesTheDescribedMenu) {
-    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(TreeOf(kWorkedExample));
+    const MenuNode tree = TreeOf(kWorkedExample);
+    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(tree);
     ASSERT_TRUE(menu);
     HMENU root = menu.get();
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(root, 0)), 0);  // filled only when it opens
 
     ASSERT_EQ(GetMenuItemCount(root), 8);
     const wchar_t* const popups[] = {L"(&C)", L"(&E)", L"(&H)", L"(&N)", L"(&O)", L"(&R)", L"(&V)"};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(ItemText(root, i), popups[i]);
-        EXPECT_NE(GetSubMenu(root, i), nullptr) << i;
+        EXPECT_NE(Open(root, i), nullptr) << i;
     }
     EXPECT_EQ(ItemText(root, 7), L"x.exe(&X)");
-    EXPECT_EQ(GetSubMenu(root, 7), nullptr);
+    EXPECT_EQ(Open(root, 7), nullptr);
     EXPECT_EQ(GetMenuItemID(root, 7), 32836u);
 
-    HMENU c = GetSubMenu(root, 0);
+    HMENU c = Open(root, 0);
     ASSERT_EQ(GetMenuItemCount(c), 1);
     EXPECT_EQ(ItemText(c, 0), L"(&A)");
-    HMENU ca = GetSubMenu(c, 0);
+    HMENU ca = Open(c, 0);
     ASSERT_EQ(GetMenuItemCount(ca), 1);
     EXPECT_EQ(ItemText(ca, 0), L"calc.exe(&L)");
     EXPECT_EQ(GetMenuItemID(ca, 0), 32833u);
 
-    HMENU n = GetSubMenu(root, 3);
+    HMENU n = Open(root, 3);
     ASSERT_EQ(GetMenuItemCount(n), 2);
     EXPECT_EQ(ItemText(n, 0), L"(&O)");
-    EXPECT_EQ(ItemText(GetSubMenu(n, 0), 0), L"notepad.exe(&T)");
-    EXPECT_EQ(GetMenuItemID(GetSubMenu(n, 0), 0), 32834u);
+    EXPECT_EQ(ItemText(Open(n, 0), 0), L"notepad.exe(&T)");
+    EXPECT_EQ(GetMenuItemID(Open(n, 0), 0), 32834u);
     EXPECT_EQ(ItemText(n, 1), L"notes.txt(&T)");
     EXPECT_EQ(GetMenuItemID(n, 1), 32835u);
 
-    HMENU ex = GetSubMenu(GetSubMenu(root, 1), 0);
+    HMENU ex = Open(Open(root, 1), 0);
     ASSERT_EQ(GetMenuItemCount(ex), 2);
     EXPECT_EQ(ItemText(ex, 0), L"ファイル名を指定して実行(&E)");
     EXPECT_EQ(GetMenuItemID(ex, 0), 32817u);
     EXPECT_EQ(ItemText(ex, 1), L"終了(&I)");
     EXPECT_EQ(GetMenuItemID(ex, 1), 32813u);
-    EXPECT_EQ(GetMenuItemID(GetSubMenu(GetSubMenu(root, 2), 0), 0), 57667u);  // H E: help
-    EXPECT_EQ(ItemText(GetSubMenu(GetSubMenu(root, 4), 0), 0), L"オプション(&T)");
-    EXPECT_EQ(ItemText(GetSubMenu(GetSubMenu(root, 5), 0), 0), L"登録及び削除(&G)");
-    EXPECT_EQ(ItemText(GetSubMenu(GetSubMenu(root, 6), 0), 0), L"バージョン情報(&R)");
+    EXPECT_EQ(GetMenuItemID(Open(Open(root, 2), 0), 0), 57667u);  // H E: help
+    EXPECT_EQ(ItemText(Open(Open(root, 4), 0), 0), L"オプション(&T)");
+    EXPECT_EQ(ItemText(Open(Open(root, 5), 0), 0), L"登録及び削除(&G)");
+    EXPECT_EQ(ItemText(Open(Open(root, 6), 0), 0), L"バージョン情報(&R)");
 }
 
 TEST(LetterMenuWalk, RealMenuMirrorsTheTreeForAFullList) {
@@ -114,15 +125,50 @@ TEST(LetterMenuWalk, RealMenuMirrorsTheTreeForAFullList) {
     const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(tree);
     ASSERT_TRUE(menu);
     EXPECT_EQ(Dump(menu.get()), launcher::DumpMenu(tree));
+    EXPECT_EQ(Dump(menu.get()), launcher::DumpMenu(tree));  // a second opening adds nothing
 }
 
 TEST(LetterMenuWalk, EmptyListGivesTheFiveBuiltInLetters) {
-    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(TreeOf(""));
+    const MenuNode tree = TreeOf("");
+    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(tree);
     ASSERT_TRUE(menu);
     ASSERT_EQ(GetMenuItemCount(menu.get()), 5);
     std::wstring letters;
     for (int i = 0; i < 5; ++i) letters += ItemText(menu.get(), i).substr(2, 1);
     EXPECT_EQ(letters, L"EHORV");
+}
+
+// Ctrl+letter reaches the menu as a control character; the owner maps it
+// back. Entries get their file's icon; a file that is gone shows none.
+TEST(LetterMenuWalk, CtrlLettersChooseByMnemonicAndEntriesShowTheirFilesIcons) {
+    const MenuNode tree = TreeOf(kWorkedExample);
+    const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(tree);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(tobi::MenuCharAnswer(menu.get(), 'n'), MAKELRESULT(3, MNC_EXECUTE));
+    EXPECT_EQ(tobi::MenuCharAnswer(menu.get(), 'Q'), 0);
+
+    std::wstring program(MAX_PATH, L'\0');
+    program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+    win32::UniqueMenu items(CreatePopupMenu());
+    AppendMenuW(items.get(), MF_STRING, 32833, L"here(&H)");
+    AppendMenuW(items.get(), MF_STRING, 32834, L"gone(&G)");
+    AppendMenuW(items.get(), MF_STRING, 32813, L"built-in(&I)");
+    tobi::MenuIcons icons([&program](UINT command) {
+        return command == 32833 ? program : command == 32834 ? std::wstring(L"C:\\gone\\gone.exe") : std::wstring();
+    });
+    icons.Decorate(items.get());
+    for (UINT position = 0; position < 3; ++position) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_BITMAP;
+        ASSERT_TRUE(GetMenuItemInfoW(items.get(), position, TRUE, &item));
+        EXPECT_EQ(item.hbmpItem, position == 0 ? HBMMENU_CALLBACK : nullptr) << position;
+    }
+    MEASUREITEMSTRUCT measure{ODT_MENU, 0, 32833, 0, 0, 0};
+    EXPECT_TRUE(icons.Measure(measure, 96));
+    EXPECT_EQ(measure.itemWidth, static_cast<UINT>(GetSystemMetrics(SM_CXSMICON)));
+    measure.itemID = 32834;
+    EXPECT_FALSE(icons.Measure(measure, 96));
 }
 
 }  // namespace

@@ -13,10 +13,6 @@ namespace {
 
 using tobi::OptionsDialog;
 
-// The 59-byte opt.x of the default values.
-const std::string kDefaultFile =
-    "[ K_Index ] =\r\n1\r\n\r\n[ T_Index ] =\r\n1\r\n\r\n[ S_Index ] =\r\n50\r\n";
-
 class RecordingHook : public tobi::KeyHook {
 public:
     std::vector<unsigned> keys;
@@ -184,17 +180,6 @@ protected:
     const std::string path = "C:\\folder\\opt.x";
 };
 
-TEST_F(OptionsCommandTest, OKWithoutChangeRewritesTheSameBytesAndSetsTheKey) {
-    store.files[path] = kDefaultFile;
-    EXPECT_TRUE(tobi::RunOptionsCommand(options, hook, store, path, PressOKAfter([](OptionsDialog& dialog) {
-        EXPECT_EQ(dialog.ItemText(IDC_KEY_LIST), L"Ctrl");
-    })));
-    EXPECT_EQ(store.writeCount, 1);
-    EXPECT_EQ(store.files[path], kDefaultFile);
-    EXPECT_EQ(store.readOnly.count(path), 1u);
-    EXPECT_EQ(hook.keys, std::vector<unsigned>{17});
-}
-
 TEST_F(OptionsCommandTest, ShiftAndFourPressesReachMemoryDiskAndHook) {
     EXPECT_TRUE(tobi::RunOptionsCommand(options, hook, store, path, PressOKAfter([](OptionsDialog& dialog) {
         SendMessageW(dialog.Item(IDC_KEY_LIST), CB_SETCURSEL, 2, 0);
@@ -207,21 +192,6 @@ TEST_F(OptionsCommandTest, ShiftAndFourPressesReachMemoryDiskAndHook) {
     EXPECT_EQ(options.speed, 75);
     EXPECT_EQ(hook.keys, std::vector<unsigned>{16});
     EXPECT_EQ(store.files[path], "[ K_Index ] =\r\n2\r\n\r\n[ T_Index ] =\r\n2\r\n\r\n[ S_Index ] =\r\n75\r\n");
-}
-
-TEST_F(OptionsCommandTest, AltGivesCode18) {
-    tobi::RunOptionsCommand(options, hook, store, path, PressOKAfter([](OptionsDialog& dialog) {
-        SendMessageW(dialog.Item(IDC_KEY_LIST), CB_SETCURSEL, 0, 0);
-    }));
-    EXPECT_EQ(hook.keys, std::vector<unsigned>{18});
-}
-
-TEST_F(OptionsCommandTest, NoSelectionStoresMinusOneWithoutTellingTheHook) {
-    options.keyIndex = 7;
-    EXPECT_TRUE(tobi::RunOptionsCommand(options, hook, store, path, PressOKAfter([](OptionsDialog&) {})));
-    EXPECT_EQ(options.keyIndex, -1);
-    EXPECT_TRUE(hook.keys.empty());
-    EXPECT_EQ(store.files[path], "[ K_Index ] =\r\n-1\r\n\r\n[ T_Index ] =\r\n1\r\n\r\n[ S_Index ] =\r\n50\r\n");
 }
 
 TEST_F(OptionsCommandTest, CancelChangesNothing) {
@@ -244,16 +214,6 @@ TEST_F(OptionsCommandTest, CancelChangesNothing) {
     EXPECT_TRUE(hook.keys.empty());
     EXPECT_EQ(store.writeCount, 0);
     EXPECT_EQ(store.files[path], "odd");
-}
-
-TEST_F(OptionsCommandTest, FailedWriteKeepsTheNewValuesInMemory) {
-    store.failNextWrites = WriteError::AccessDenied;
-    EXPECT_TRUE(tobi::RunOptionsCommand(options, hook, store, path, PressOKAfter([](OptionsDialog& dialog) {
-        SendMessageW(dialog.Item(IDC_COUNT_LIST), CB_SETCURSEL, 0, 0);
-    })));
-    EXPECT_EQ(options.countIndex, 0);
-    EXPECT_EQ(hook.keys, std::vector<unsigned>{17});
-    EXPECT_EQ(store.files.count(path), 0u);
 }
 
 }  // namespace

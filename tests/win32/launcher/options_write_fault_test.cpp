@@ -16,6 +16,7 @@
 #include "launcher/win32/launcher_window.h"
 #include "launcher/win32/resource_ids.h"
 #include "tests/win32/faulty_file_store.h"
+#include "tests/win32/launcher/menu_closer.h"
 #include "tests/win32/registrar/dialog_answerer.h"
 #include "tests/win32/registrar/scratch.h"
 
@@ -25,6 +26,7 @@ using testing::ElementsAre;
 using testing_win32::ControlText;
 using testing_win32::DialogAnswerer;
 using testing_win32::FaultyFileStore;
+using testing_win32::MenuCloser;
 using testing_win32::PostCommand;
 using testing_win32::TemporariesIn;
 using testing_win32::WriteFault;
@@ -36,32 +38,6 @@ public:
 
 protected:
     FileStore& Files() override { return store != nullptr ? *store : LauncherWindow::Files(); }
-};
-
-// Closes every popup menu this thread opens (the letter menu opens at each
-// start), from a thread timer that the menu's own loop dispatches.
-class MenuCloser {
-public:
-    MenuCloser() : timer_(SetTimer(nullptr, 0, 30, &MenuCloser::OnTimer)) { closed_ = 0; }
-    ~MenuCloser() { KillTimer(nullptr, timer_); }
-    static int Closed() { return closed_; }
-
-private:
-    static BOOL CALLBACK FindMenu(HWND window, LPARAM found) {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (std::wstring(name) == L"#32768" && IsWindowVisible(window)) *reinterpret_cast<bool*>(found) = true;
-        return TRUE;
-    }
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-        bool menuShown = false;
-        EnumThreadWindows(GetCurrentThreadId(), &MenuCloser::FindMenu, reinterpret_cast<LPARAM>(&menuShown));
-        if (!menuShown) return;
-        ++closed_;
-        EndMenu();
-    }
-    static inline int closed_ = 0;
-    UINT_PTR timer_;
 };
 
 const launcher::Options kDefaults{1, 1, 50};

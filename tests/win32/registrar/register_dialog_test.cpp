@@ -11,6 +11,7 @@
 #include "common/win32/text.h"
 #include "dialog_answerer.h"
 #include "registrar/maker_contact.h"
+#include "registrar/win32/list_box.h"
 #include "registrar/win32/resource_ids.h"
 #include "scratch.h"
 
@@ -162,6 +163,25 @@ TEST_F(RegisterDialogTest, DropTakesOnlyWhatFitsUnderOneThousandEntries) {
 
     Drop({L"D:\\new\\more.exe"});
     EXPECT_EQ(dialog.Entries().size(), 1000u);
+}
+
+TEST_F(RegisterDialogTest, DropAppendsToBothListsAndKeepsTheSelectionAndTheScrollPosition) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 40; ++i) lines.push_back("C:\\f\\n" + std::to_string(i) + ".exe");
+    WriteCrX(lines);
+    Open();
+    HWND names = List(IDC_NAME_LIST);
+    SelectListItems(names, {12, 14});
+    SendMessageW(names, LB_SETTOPINDEX, 10, 0);
+    ASSERT_EQ(SendMessageW(names, LB_GETTOPINDEX, 0, 0), 10);
+
+    Drop({L"D:\\new\\d0.exe", L"D:\\new\\d1.exe"});
+    EXPECT_EQ(SendMessageW(names, LB_GETTOPINDEX, 0, 0), 10);
+    EXPECT_EQ(registrar::SelectedListItems(names), (std::vector<int>{12, 14}));
+    const std::vector<std::wstring> shown = ListItems(names);
+    EXPECT_THAT(std::vector<std::wstring>(shown.begin() + 39, shown.end()), ElementsAre(L"n39.exe", L"d0.exe", L"d1.exe"));
+    EXPECT_EQ(ListItems(List(IDC_FOLDER_LIST)).back(), L"D:\\new\\");
+    EXPECT_EQ(ControlText(main, IDC_COUNT_EDIT), L"42");
 }
 
 TEST_F(RegisterDialogTest, DeleteRemovesExactlyTheSelectedItemsFromBothLists) {
@@ -388,6 +408,43 @@ TEST_F(RegisterDialogTest, CrXHeldOpenByAnotherProgramIsReportedAndLeftWhole) {
     EXPECT_THAT(NameFields(), ElementsAre("a.exe"));
 }
 
+// Held open at the start and at the first OK, let go before the second.
+TEST_F(RegisterDialogTest, AnUnreadableCrXIsNeverOverwrittenAndItsEntriesComeBackAtTheCommit) {
+    const std::string a = Touch(L"a.exe");
+    const std::string b = Touch(L"b.exe");
+    WriteCrX({b + "\t-o", a});
+    const std::string before = folder.ReadFile(L"cr.x");
+    HANDLE held = CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const auto expectWarning = [this](const std::wstring& says) {
+        answerer.Then(L"警告", [says](HWND box) {
+            EXPECT_THAT(AllStaticTexts(box), HasSubstr(says));
+            PostCommand(box, IDOK);
+        });
+    };
+    expectWarning(L"cr.x を読み込めませんでした。\nほかのプログラムが cr.x を使用中です。(エラーコード 32)");
+    Open();
+    Drop({WideFromCp932(Touch(L"c d.exe"))});
+    expectWarning(L"cr.x をまだ読み込めないため、登録は実行されませんでした。");
+    SendMessageW(main, WM_COMMAND, IDOK, 0);
+    CloseHandle(held);
+    ASSERT_TRUE(IsWindow(main)) << "the dialog stays open";
+    EXPECT_THAT(NameFields(), ElementsAre("c d.exe"));
+    EXPECT_EQ(folder.ReadFile(L"cr.x"), before);
+
+    // The file's entries go in front of the dropped one, and the commit goes on.
+    answerer
+        .Then(L"登録名チェック",
+              [&](HWND check) {
+                  EXPECT_THAT(ListItems(List(IDC_NAME_LIST)), ElementsAre(L"b.exe\t-o", L"a.exe", L"c d.exe"));
+                  PostCommand(check, IDOK);
+              })
+        .Then(L"REPORT", [](HWND report) { PostCommand(report, IDOK); })
+        .Then(L"警告", [](HWND box) { PostCommand(box, IDNO); });
+    SendMessageW(main, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n" + b + "\t-o\r\n");
+}
+
 TEST_F(RegisterDialogTest, CancelAsksAboutTheLauncherAndWritesNothing) {
     WriteCrX({"C:\\Tools\\calc.exe"});
     const std::string before = folder.ReadFile(L"cr.x");
@@ -418,14 +475,6 @@ TEST_F(RegisterDialogTest, VersionButtonAndSystemMenuShowTheVersionBox) {
     answerer.Then(L"Version Info Parvane.exe", checkAbout);
     SendMessageW(main, WM_SYSCOMMAND, IDM_ABOUT_BOX, 0);
     EXPECT_TRUE(IsWindow(main));
-}
-
-TEST(WriteFailureMessageTest, NamesTheCauseInPlainWordsAndTheCodeWhenUnknown) {
-    using registrar::WriteFailureMessage;
-    EXPECT_THAT(WriteFailureMessage({WriteError::AccessDenied, 5}), HasSubstr(L"読み取り専用"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::InUse, 32}), HasSubstr(L"使用中"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::DiskFull, 112}), HasSubstr(L"空き容量"));
-    EXPECT_THAT(WriteFailureMessage({WriteError::Other, 1234}), HasSubstr(L"1234"));
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+// What the registrar's 警告 boxes say when cr.x cannot be read or written: the
+// cause in plain words, the system's error code, and what became of the list
+// and of the file.
+#pragma once
+
+#include <string>
+
+#include "common/file_store.h"
+
+namespace registrar {
+
+// At start-up: cr.x is there but could not be read, so the list starts empty
+// and OK reads it again before anything is written.
+std::string ReadFailureMessage(const ReadResult& result);
+
+// At OK: cr.x could still not be read, so nothing is written.
+std::string CommitRefusedMessage(const ReadResult& result);
+
+// At OK: the new cr.x could not be written; the old one is whole.
+std::string WriteFailureMessage(const WriteResult& result);
+
+}  // namespace registrar

@@ -1,0 +1,33 @@
+#include "registrar/file_failure_messages.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+
+using namespace registrar;
+using testing::HasSubstr;
+
+// Each box names the cause in plain words with the system's code, and says
+// what became of cr.x and of the list.
+TEST(FileFailureMessages, NameTheCauseTheCodeAndWhatBecameOfCrX) {
+    const ReadResult inUse{ReadError::InUse, 32, false, {}};
+    const std::pair<std::string, const char*> kSays[] = {
+        {WriteFailureMessage({WriteError::AccessDenied, 5}), "読み取り専用か、書き込む権限がありません。(エラーコード 5)"},
+        {WriteFailureMessage({WriteError::InUse, 32}), "ほかのプログラムが cr.x を使用中です。(エラーコード 32)"},
+        {WriteFailureMessage({WriteError::DiskFull, 112}), "ディスクの空き容量が足りません。(エラーコード 112)"},
+        {WriteFailureMessage({WriteError::Other, 1234}), "予期しないエラーが発生しました。(エラーコード 1234)"},
+        {WriteFailureMessage({WriteError::Other, 0}), "予期しないエラーが発生しました。\n"},
+        {ReadFailureMessage(inUse), "cr.x を読み込めませんでした。\nほかのプログラムが cr.x を使用中です。(エラーコード 32)"},
+        {ReadFailureMessage({ReadError::AccessDenied, 5, false, {}}), "cr.x を読み取る権限がありません。(エラーコード 5)"},
+        {ReadFailureMessage({ReadError::Other, 23, false, {}}), "予期しないエラーが発生しました。(エラーコード 23)"},
+        {ReadFailureMessage(inUse), "読み込めないあいだは cr.x に書き込みません。"},
+        {CommitRefusedMessage(inUse), "まだ読み込めないため、登録は実行されませんでした。\nほかのプログラムが cr.x を使用中です。"},
+        {CommitRefusedMessage(inUse), "cr.x は元のままです。"},
+    };
+    for (const auto& [message, part] : kSays) EXPECT_THAT(message, HasSubstr(part));
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// The launcher's choices beyond a plain start, with the real window
+// in-process: Shift or Ctrl held when an entry is chosen, and starting with
+// Windows from the tray menu.
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launcher/win32/launcher_window.h"
+#include "launcher/win32/resource_ids.h"
+#include "tests/win32/launcher/menu_closer.h"
+#include "tests/win32/registrar/scratch.h"
+
+namespace {
+
+using launcher::ShellRequest;
+using testing_win32::MenuCloser;
+
+class RecordingLauncherWindow : public tobi::LauncherWindow {
+public:
+    std::vector<ShellRequest> requests;
+    std::wstring shortcutFolder;
+
+protected:
+    void RunShell(const ShellRequest& request) override { requests.push_back(request); }
+    tobi::StartupShortcut SignInShortcut() const override { return tobi::StartupShortcut(shortcutFolder); }
+};
+
+// This thread's view of the keyboard (GetKeyState), as when the user holds
+// the keys at the choice.
+void HoldKeys(bool shift, bool control) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    keys[VK_CONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+class EntryChoice : public testing::Test {
+protected:
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    void TearDown() override {
+        HoldKeys(false, false);
+        if (IsWindow(window.hwnd())) SendMessageW(window.hwnd(), WM_COMMAND, ID_EXIT, 0);
+        CoUninitialize();
+    }
+
+    testing_win32::ScratchFolder folder;
+    MenuCloser menuCloser;  // the letter menu opens at start
+    RecordingLauncherWindow window;
+};
+
+TEST_F(EntryChoice, ShiftRunsAsAdministratorCtrlShowsTheFolderOrNothingWhenAllIsGone) {
+    ASSERT_TRUE(folder.MakeFolder(L"tools"));
+    ASSERT_TRUE(folder.WriteFile(L"tools\\a.exe", "x"));
+    const std::string tools = folder.Cp932Path() + "tools";
+    const std::string entry = tools + "\\a.exe";
+    ASSERT_TRUE(folder.WriteFile(L"cr.x", entry + "\t-x\taaa\r\n" + folder.Cp932Path() + "gone\\b.exe\t\tbbb\r\n"));
+    ASSERT_NE(window.CreateModeless(nullptr), nullptr);
+    struct Case {
+        bool shift, control;
+        int command;
+        std::optional<ShellRequest> request;
+    };
+    const Case cases[] = {
+        {false, false, 32833, ShellRequest{"", entry, "-x", ""}},
+        {true, false, 32833, ShellRequest{"runas", entry, "-x", tools}},
+        {false, true, 32833, ShellRequest{"", "explorer.exe", "/select,\"" + entry + "\"", ""}},
+        {true, true, 32834, std::nullopt},  // neither the file nor its folder is there
+    };
+    for (const Case& c : cases) {
+        window.requests.clear();
+        HoldKeys(c.shift, c.control);
+        SendMessageW(window.hwnd(), WM_COMMAND, static_cast<WPARAM>(c.command), 0);
+        EXPECT_EQ(window.requests.empty() ? std::nullopt : std::optional<ShellRequest>(window.requests.back()),
+                  c.request)
+            << "shift " << c.shift << ", ctrl " << c.control;
+        EXPECT_LE(window.requests.size(), 1u);
+        EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+    }
+}
+
+TEST_F(EntryChoice, TheTrayItemMakesAndRemovesTheSignInShortcutAndShowsItsState) {
+    ASSERT_TRUE(folder.MakeFolder(L"Startup"));
+    window.shortcutFolder = folder.File(L"Startup");
+    ASSERT_NE(window.CreateModeless(nullptr), nullptr);
+    std::vector<bool> checked;
+    MenuCloser::Inspect([&checked](HMENU menu) {
+        checked.push_back((GetMenuState(menu, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND) & MF_CHECKED) != 0);
+    });
+    const tobi::StartupShortcut shortcut(window.shortcutFolder);
+    std::wstring program(MAX_PATH, L'\0');
+    program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+
+    SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // the tray menu, closed by the closer
+    SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);
+    const auto target = shortcut.Read();
+    ASSERT_TRUE(target.has_value());
+    EXPECT_EQ(target->program, program);
+    EXPECT_EQ(target->workingFolder + L"\\", folder.Path()) << "where cr.x and opt.x are";
+    SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);
+    SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);
+    EXPECT_FALSE(shortcut.Exists());
+    SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);
+    EXPECT_EQ(checked, (std::vector<bool>{false, true, false}));
+}
+
+}  // namespace
