@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Entry> table = registrar::ParseRegistrationFile(fuzz::BytesOf(data, size));
 
     std::vector<int> progress;
+    progress.reserve(2 * table.size() + 40);  // per entry in two passes, then per letter
     const registrar::OrderResult result =
         registrar::OrderEntries(table, FileExists, [&](int percent) { progress.push_back(percent); });
 

@@ -27,6 +27,7 @@ LiteralOrderResult OrderEntriesLiterally(std::vector<registrar::Entry> table,
     using registrar::FileNameOf;
     LiteralOrderResult result;
     int count = static_cast<int>(table.size());
+    result.progress.reserve(2 * table.size() + 40);
 
     // Pass 1, existence.
     result.progress.push_back(0);
