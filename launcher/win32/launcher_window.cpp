@@ -29,15 +29,27 @@ int KeyEventStamp(DWORD eventTick) {
     return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, eventTick);
 }
 
+static_assert(launcher::vkey::kReturn == VK_RETURN && launcher::vkey::kControl == VK_CONTROL &&
+              launcher::vkey::kNumpad0 == VK_NUMPAD0);
+
+bool IsKeyDown(unsigned virtualKey) { return GetKeyState(static_cast<int>(virtualKey)) < 0; }
+
 // A letter typed with Ctrl held reaches a menu as its control character
-// (Ctrl+T is 20). Windows then asks the owner (WM_MENUCHAR); some menu loops
-// drop control characters first (Wine's): while the letter menu is open they
-// are handed to it as the letters themselves, so that the mnemonic chooses.
-LRESULT CALLBACK ControlLettersAsLetters(int code, WPARAM wParam, LPARAM lParam) {
+// (Ctrl+T is 20, Ctrl+M 13 as Enter). Windows then asks the owner
+// (WM_MENUCHAR); some menu loops drop control characters first (Wine's):
+// while the letter menu is open, one typed with Ctrl is handed to it as its
+// letter, so that the mnemonic chooses, and Enter, Tab and Backspace keep
+// their meaning. A digit typed with Ctrl gives no character at all: it is
+// handed over as the digit.
+LRESULT CALLBACK MenuKeysAsMeant(int code, WPARAM wParam, LPARAM lParam) {
     if (code == MSGF_MENU) {
         auto* message = reinterpret_cast<MSG*>(lParam);
-        if (message->message == WM_CHAR && message->wParam >= 1 && message->wParam <= 26) {
-            message->wParam = L'a' + message->wParam - 1;
+        if (message->message == WM_CHAR) {
+            message->wParam = launcher::MenuCharacter(static_cast<unsigned>(message->wParam), IsKeyDown);
+        } else if (message->message == WM_KEYDOWN && IsKeyDown(VK_CONTROL)) {
+            if (const char digit = launcher::DigitOfKey(static_cast<unsigned>(message->wParam))) {
+                PostMessageW(message->hwnd, WM_CHAR, static_cast<WPARAM>(digit), message->lParam);
+            }
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -160,11 +172,10 @@ void LauncherWindow::ShowLetterMenu() {
     GetWindowRect(hwnd(), &window);
     TakeForeground(hwnd());
     letterMenuOpen_ = true;
-    const HHOOK controlLetters =
-        SetWindowsHookExW(WH_MSGFILTER, &ControlLettersAsLetters, nullptr, GetCurrentThreadId());
+    const HHOOK menuKeys = SetWindowsHookExW(WH_MSGFILTER, &MenuKeysAsMeant, nullptr, GetCurrentThreadId());
     TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom, 0,
                    hwnd(), nullptr);
-    if (controlLetters != nullptr) UnhookWindowsHookEx(controlLetters);
+    if (menuKeys != nullptr) UnhookWindowsHookEx(menuKeys);
     letterMenuOpen_ = false;
     // Lets the menu close when the user clicks elsewhere next time.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
@@ -313,9 +324,9 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             return menuIcons_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), WindowDpi(hwnd()));
         case WM_MENUCHAR: {
             // With Ctrl held a letter arrives as its control character (Ctrl+A is 1).
-            const wchar_t typed = LOWORD(wParam);
-            if (typed < 1 || typed > 26) return false;
-            result = MenuCharAnswer(reinterpret_cast<HMENU>(lParam), static_cast<char>('A' + typed - 1));
+            const char letter = launcher::ControlLetter(LOWORD(wParam), IsKeyDown);
+            if (letter == 0) return false;
+            result = MenuCharAnswer(reinterpret_cast<HMENU>(lParam), letter);
             return true;
         }
         case WM_SYSCOMMAND:
