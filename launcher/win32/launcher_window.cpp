@@ -62,12 +62,13 @@ win32::UniqueIcon LoadAppIcon(int width, int height) {
 
 }  // namespace
 
-LauncherWindow::LauncherWindow()
+LauncherWindow::LauncherWindow(MenuIcons::Fetch iconFetch)
     : Dialog(IDD_LAUNCHER),
       trigger_(*this),
       icon_(LoadAppIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON))),
       smallIcon_(LoadAppIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))),
-      taskbarCreatedMessage_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+      taskbarCreatedMessage_(RegisterWindowMessageW(L"TaskbarCreated")),
+      menuIcons_([this](UINT command) { return PathOfCommand(command); }, std::move(iconFetch)) {}
 
 LauncherWindow::~LauncherWindow() = default;
 
@@ -314,8 +315,9 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         case WM_RBUTTONUP: ShowTrayMenu(); return true;
         case WM_INITMENUPOPUP:
             FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
-            menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam));
+            menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
             return false;
+        case kMenuIconsArrivedMessage: menuIcons_.TakeArrivedIcons(); return true;
         case WM_MEASUREITEM:
             result = TRUE;
             return menuIcons_.Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam), WindowDpi(hwnd()));

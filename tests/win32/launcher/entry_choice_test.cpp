@@ -1,6 +1,6 @@
 // The launcher's choices beyond a plain start, with the real window
-// in-process: Shift or Ctrl held when an entry is chosen, and starting with
-// Windows from the tray menu.
+// in-process: Shift or Ctrl held when an entry is chosen, a choice made while
+// icons are still being fetched, and starting with Windows from the tray menu.
 #include <windows.h>
 #include <objbase.h>
 
@@ -12,6 +12,7 @@
 
 #include "launcher/win32/launcher_window.h"
 #include "launcher/win32/resource_ids.h"
+#include "tests/win32/launcher/held_fetch.h"
 #include "tests/win32/launcher/menu_closer.h"
 #include "tests/win32/registrar/scratch.h"
 
@@ -22,6 +23,7 @@ using testing_win32::MenuCloser;
 
 class RecordingLauncherWindow : public tobi::LauncherWindow {
 public:
+    explicit RecordingLauncherWindow(tobi::MenuIcons::Fetch iconFetch) : LauncherWindow(std::move(iconFetch)) {}
     std::vector<ShellRequest> requests;
     std::wstring shortcutFolder;
 
@@ -44,6 +46,7 @@ class EntryChoice : public testing::Test {
 protected:
     void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     void TearDown() override {
+        iconFetch.Hold(false);
         HoldKeys(false, false);
         if (IsWindow(window.hwnd())) SendMessageW(window.hwnd(), WM_COMMAND, ID_EXIT, 0);
         CoUninitialize();
@@ -51,7 +54,8 @@ protected:
 
     testing_win32::ScratchFolder folder;
     MenuCloser menuCloser;  // the letter menu opens at start
-    RecordingLauncherWindow window;
+    testing_win32::HeldFetch iconFetch;  // held until the test ends
+    RecordingLauncherWindow window{iconFetch.Fetch()};
 };
 
 TEST_F(EntryChoice, ShiftRunsAsAdministratorCtrlShowsTheFolderOrNothingWhenAllIsGone) {
@@ -82,6 +86,21 @@ TEST_F(EntryChoice, ShiftRunsAsAdministratorCtrlShowsTheFolderOrNothingWhenAllIs
         EXPECT_LE(window.requests.size(), 1u);
         EXPECT_FALSE(IsWindowVisible(window.hwnd()));
     }
+}
+
+// Icons are fetched on a worker: while it waits, as on a server that cannot
+// be reached, the menu opens and an entry is chosen by its letters.
+TEST_F(EntryChoice, AnEntryIsChosenByItsLettersWhileItsIconIsStillFetched) {
+    ASSERT_TRUE(folder.WriteFile(L"cr.x", "\\\\server\\share\\abh.exe\r\n\\\\server\\share\\abi.exe\r\n"));
+    ASSERT_NE(window.CreateModeless(nullptr), nullptr);
+    for (wchar_t typed : {L'a', L'b', L'h'}) PostMessageW(window.hwnd(), WM_CHAR, typed, 0);
+    SendMessageW(window.hwnd(), WM_COMMAND, IDC_SHOW_LETTER_MENU, 0);  // returns when the menu closes
+    MSG message;
+    while (window.requests.empty() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    ASSERT_EQ(window.requests.size(), 1u);
+    EXPECT_EQ(window.requests[0].file, "\\\\server\\share\\abh.exe");
+    EXPECT_EQ(iconFetch.Asked(1).size(), 1u) << "the icon was not asked for";
+    EXPECT_FALSE(iconFetch.AskedOnThisThread());
 }
 
 TEST_F(EntryChoice, TheTrayItemMakesAndRemovesTheSignInShortcutAndShowsItsState) {
