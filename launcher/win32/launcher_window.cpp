@@ -186,7 +186,8 @@ void LauncherWindow::ShowTrayMenu() {
     win32::UniqueMenu menu(LoadMenuW(win32::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
-    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (SignInShortcut().Exists() ? MF_CHECKED : MF_UNCHECKED));
+    const bool runsAtSignIn = SignInShortcut().Starts({win32::ModulePath(), startupFolder_});
+    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (runsAtSignIn ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd());
@@ -231,21 +232,13 @@ std::wstring LauncherWindow::PathOfCommand(UINT command) const {
 
 void LauncherWindow::ToggleRunAtSignIn() {
     const StartupShortcut shortcut = SignInShortcut();
-    if (shortcut.Exists()) {
+    const ShortcutTarget thisLauncher{win32::ModulePath(), startupFolder_};
+    // A shortcut to another copy, or to this one before it moved, is made right.
+    if (shortcut.Starts(thisLauncher)) {
         shortcut.Remove();
-        return;
+    } else if (!thisLauncher.program.empty()) {
+        shortcut.Create(thisLauncher);
     }
-    std::wstring program(MAX_PATH, L'\0');
-    for (;;) {  // the module's path, of any length
-        const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-        if (length == 0) return;
-        if (length < program.size()) {
-            program.resize(length);
-            break;
-        }
-        program.resize(program.size() * 2);
-    }
-    shortcut.Create({program, startupFolder_});
 }
 
 void LauncherWindow::StartRegistrar() {

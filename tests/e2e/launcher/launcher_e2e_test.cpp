@@ -200,10 +200,11 @@ TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTh
         PostMessageW(MainWindow(), WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONUP);
         HWND tray = WaitForMenu();
         ASSERT_NE(tray, nullptr) << Describe();
-        e2e::PressKey(VK_UP);  // from the bottom: 終了, then the start-with-Windows item
-        e2e::PressKey(VK_UP);
-        e2e::PressKey(VK_RETURN);
+        e2e::PressKey('W');  // "Windows の起動時に実行(&W)"
         ASSERT_TRUE(e2e::WaitForWindowGone(tray));
+        for (DWORD waited = 0; e2e::FileExists(shortcut) != made && waited < e2e::kDefaultTimeoutMs; waited += 50) {
+            e2e::Sleep(50);
+        }
         WaitUntilIdle();
         EXPECT_EQ(e2e::FileExists(shortcut), made);
         if (!made) break;

@@ -103,8 +103,13 @@ TEST_F(EntryChoice, AnEntryIsChosenByItsLettersWhileItsIconIsStillFetched) {
     EXPECT_FALSE(iconFetch.AskedOnThisThread());
 }
 
-TEST_F(EntryChoice, TheTrayItemMakesAndRemovesTheSignInShortcutAndShowsItsState) {
+// The item is checked only for a shortcut that starts this launcher in its
+// folder (whatever the case of the paths); choosing it removes that one and
+// makes any other right.
+TEST_F(EntryChoice, TheTrayItemShowsAndTogglesTheSignInShortcutToThisLauncherOnly) {
     ASSERT_TRUE(folder.MakeFolder(L"Startup"));
+    ASSERT_TRUE(folder.MakeFolder(L"copy"));
+    ASSERT_TRUE(folder.WriteFile(L"copy\\Tobi.exe", "x"));
     window.shortcutFolder = folder.File(L"Startup");
     ASSERT_NE(window.CreateModeless(nullptr), nullptr);
     std::vector<bool> checked;
@@ -114,18 +119,37 @@ TEST_F(EntryChoice, TheTrayItemMakesAndRemovesTheSignInShortcutAndShowsItsState)
     const tobi::StartupShortcut shortcut(window.shortcutFolder);
     std::wstring program(MAX_PATH, L'\0');
     program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
-
-    SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // the tray menu, closed by the closer
-    SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);
-    const auto target = shortcut.Read();
-    ASSERT_TRUE(target.has_value());
-    EXPECT_EQ(target->program, program);
-    EXPECT_EQ(target->workingFolder + L"\\", folder.Path()) << "where cr.x and opt.x are";
-    SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);
-    SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);
-    EXPECT_FALSE(shortcut.Exists());
-    SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);
-    EXPECT_EQ(checked, (std::vector<bool>{false, true, false}));
+    std::wstring upper = program;
+    CharUpperW(upper.data());
+    const std::wstring here = folder.Path().substr(0, folder.Path().size() - 1);  // the start-up folder
+    struct Case {
+        std::optional<tobi::ShortcutTarget> before;
+        bool checked;
+        bool madeRight;  // or removed
+    };
+    const Case cases[] = {
+        {std::nullopt, false, true},
+        {tobi::ShortcutTarget{program, here}, true, false},
+        {tobi::ShortcutTarget{folder.File(L"copy\\Tobi.exe"), here}, false, true},  // another copy
+        {tobi::ShortcutTarget{program, folder.File(L"copy")}, false, true},          // another folder
+        {tobi::ShortcutTarget{upper, here + L"\\"}, true, false},
+    };
+    for (const Case& c : cases) {
+        shortcut.Remove();
+        if (c.before) {
+            ASSERT_TRUE(shortcut.Create(*c.before));
+        }
+        checked.clear();
+        SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // the tray menu, closed by the closer
+        SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);
+        const std::wstring shown = c.before ? c.before->program + L" in " + c.before->workingFolder : L"none";
+        EXPECT_EQ(checked, std::vector<bool>{c.checked}) << shown;
+        const auto after = shortcut.Read();
+        ASSERT_EQ(after.has_value(), c.madeRight) << shown;
+        if (!after) continue;
+        EXPECT_EQ(after->program, program);
+        EXPECT_EQ(after->workingFolder, here) << "where cr.x and opt.x are";
+    }
 }
 
 }  // namespace
