@@ -279,6 +279,13 @@ bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
         LaunchSlot(id - launcher::kSlotCommandBase);
         return true;
     }
+    // While the options or run-file dialog runs this window is disabled under
+    // it: what would end the launcher or open a dialog behind it brings that
+    // dialog forward instead.
+    if (!IsWindowEnabled(hwnd()) && (id == ID_REGISTER || id == ID_EXIT || id == ID_OPTIONS || id == ID_RUN_FILE)) {
+        BringOwnedDialogForward(hwnd());
+        return true;
+    }
     switch (id) {
         case ID_REGISTER: StartRegistrar(); return true;
         case ID_EXIT: EndDialog(IDOK); return true;

@@ -1,6 +1,7 @@
 // The launcher's choices beyond a plain start, with the real window
 // in-process: Shift or Ctrl held when an entry is chosen, a choice made while
-// icons are still being fetched, and starting with Windows from the tray menu.
+// icons are still being fetched, starting with Windows from the tray menu,
+// and commands while a dialog is open.
 #include <windows.h>
 #include <objbase.h>
 
@@ -14,6 +15,7 @@
 #include "launcher/win32/resource_ids.h"
 #include "tests/win32/launcher/held_fetch.h"
 #include "tests/win32/launcher/menu_closer.h"
+#include "tests/win32/registrar/dialog_answerer.h"
 #include "tests/win32/registrar/scratch.h"
 
 namespace {
@@ -150,6 +152,28 @@ TEST_F(EntryChoice, TheTrayItemShowsAndTogglesTheSignInShortcutToThisLauncherOnl
         EXPECT_EQ(after->program, program);
         EXPECT_EQ(after->workingFolder, here) << "where cr.x and opt.x are";
     }
+}
+
+// While the options or run-file dialog is open, a command that would end
+// the launcher or open a dialog behind it brings the open one forward.
+TEST_F(EntryChoice, CommandsThatWouldActBehindAnOpenDialogBringItForward) {
+    ASSERT_NE(window.CreateModeless(nullptr), nullptr);
+    testing_win32::DialogAnswerer answerer;
+    for (const auto& [command, title] : {std::pair<WORD, const wchar_t*>{ID_OPTIONS, L"設定"},
+                                         std::pair<WORD, const wchar_t*>{ID_RUN_FILE, L"ファイル名を指定して実行"}}) {
+        answerer.Then(title, [this](HWND dialog) {
+            for (WORD chosen : {ID_REGISTER, ID_EXIT, ID_OPTIONS, ID_RUN_FILE}) {
+                SetForegroundWindow(window.hwnd());
+                SendMessageW(window.hwnd(), WM_COMMAND, chosen, 0);
+                EXPECT_TRUE(IsWindow(dialog)) << chosen;
+                EXPECT_EQ(GetForegroundWindow(), dialog) << chosen;
+            }
+            testing_win32::PostCommand(dialog, IDCANCEL);
+        });
+        SendMessageW(window.hwnd(), WM_COMMAND, command, 0);
+        EXPECT_TRUE(IsWindow(window.hwnd())) << "the launcher ended behind its dialog";
+    }
+    EXPECT_TRUE(answerer.Unexpected().empty());
 }
 
 }  // namespace
