@@ -102,7 +102,7 @@ TEST_F(EntryChoice, AnEntryIsChosenByItsLettersWhileItsIconIsStillFetched) {
     ASSERT_EQ(window.requests.size(), 1u);
     EXPECT_EQ(window.requests[0].file, "\\\\server\\share\\abh.exe");
     EXPECT_EQ(iconFetch.Asked(1).size(), 1u) << "the icon was not asked for";
-    EXPECT_FALSE(iconFetch.AskedOnThisThread());
+    EXPECT_FALSE(iconFetch.AskedOnTestThread());
 }
 
 // The item is checked only for a shortcut that starts this launcher in its
@@ -114,9 +114,9 @@ TEST_F(EntryChoice, TheTrayItemShowsAndTogglesTheSignInShortcutToThisLauncherOnl
     ASSERT_TRUE(folder.WriteFile(L"copy\\Tobi.exe", "x"));
     window.shortcutFolder = folder.File(L"Startup");
     ASSERT_NE(window.CreateModeless(nullptr), nullptr);
-    std::vector<bool> checked;
+    bool checked = false;
     MenuCloser::Inspect([&checked](HMENU menu) {
-        checked.push_back((GetMenuState(menu, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND) & MF_CHECKED) != 0);
+        checked = (GetMenuState(menu, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND) & MF_CHECKED) != 0;
     });
     const tobi::StartupShortcut shortcut(window.shortcutFolder);
     std::wstring program(MAX_PATH, L'\0');
@@ -124,33 +124,27 @@ TEST_F(EntryChoice, TheTrayItemShowsAndTogglesTheSignInShortcutToThisLauncherOnl
     std::wstring upper = program;
     CharUpperW(upper.data());
     const std::wstring here = folder.Path().substr(0, folder.Path().size() - 1);  // the start-up folder
-    struct Case {
+    const struct {
         std::optional<tobi::ShortcutTarget> before;
-        bool checked;
-        bool madeRight;  // or removed
-    };
-    const Case cases[] = {
+        bool checked, madeRight;  // or removed
+    } cases[] = {
         {std::nullopt, false, true},
         {tobi::ShortcutTarget{program, here}, true, false},
         {tobi::ShortcutTarget{folder.File(L"copy\\Tobi.exe"), here}, false, true},  // another copy
         {tobi::ShortcutTarget{program, folder.File(L"copy")}, false, true},          // another folder
         {tobi::ShortcutTarget{upper, here + L"\\"}, true, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        const auto row = &c - cases;
         shortcut.Remove();
-        if (c.before) {
-            ASSERT_TRUE(shortcut.Create(*c.before));
-        }
-        checked.clear();
+        ASSERT_TRUE(!c.before || shortcut.Create(*c.before)) << row;
+        checked = !c.checked;
         SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // the tray menu, closed by the closer
         SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);
-        const std::wstring shown = c.before ? c.before->program + L" in " + c.before->workingFolder : L"none";
-        EXPECT_EQ(checked, std::vector<bool>{c.checked}) << shown;
+        EXPECT_EQ(checked, c.checked) << row;
         const auto after = shortcut.Read();
-        ASSERT_EQ(after.has_value(), c.madeRight) << shown;
-        if (!after) continue;
-        EXPECT_EQ(after->program, program);
-        EXPECT_EQ(after->workingFolder, here) << "where cr.x and opt.x are";
+        EXPECT_EQ(after ? after->program + L" in " + after->workingFolder : L"", c.madeRight ? program + L" in " + here : L"")
+            << row;
     }
 }
 

@@ -1,6 +1,6 @@
 // An icon fetch held until the test lets it go, as one waiting on a server
-// that cannot be reached is held; it records the paths asked for and the
-// thread that asked. A file named "gone" has no icon.
+// that cannot be reached is; it records the paths asked for, and whether the
+// test's own thread asked. A path with "gone" in it has no icon.
 #pragma once
 
 #include <windows.h>
@@ -23,9 +23,9 @@ public:
         return [state = state_](const std::wstring& path) -> HICON {
             std::unique_lock<std::mutex> lock(state->mutex);
             state->asked.push_back(path);
-            state->threads.push_back(GetCurrentThreadId());
+            state->onTestThread = state->onTestThread || GetCurrentThreadId() == state->testThread;
             state->changed.notify_all();
-            state->changed.wait_for(lock, kPatience, [&state] { return state->released; });
+            state->changed.wait_for(lock, std::chrono::seconds(10), [&state] { return state->released; });
             return path.find(L"gone") != std::wstring::npos ? nullptr : CopyIcon(LoadIconW(nullptr, IDI_APPLICATION));
         };
     }
@@ -34,27 +34,24 @@ public:
         state_->released = !held;
         state_->changed.notify_all();
     }
-    // The paths asked for once `count` have been; fewer after a long wait.
+    // The paths asked for, once there are `count` (or after a long wait).
     std::vector<std::wstring> Asked(std::size_t count) const {
         std::unique_lock<std::mutex> lock(state_->mutex);
-        state_->changed.wait_for(lock, kPatience, [this, count] { return state_->asked.size() >= count; });
+        state_->changed.wait_for(lock, std::chrono::seconds(10), [&] { return state_->asked.size() >= count; });
         return state_->asked;
     }
-    bool AskedOnThisThread() const {
+    bool AskedOnTestThread() const {
         std::lock_guard<std::mutex> lock(state_->mutex);
-        for (DWORD thread : state_->threads) {
-            if (thread == GetCurrentThreadId()) return true;
-        }
-        return false;
+        return state_->onTestThread;
     }
 
 private:
-    static constexpr std::chrono::seconds kPatience{10};
     struct State {
         std::mutex mutex;
         std::condition_variable changed;
         std::vector<std::wstring> asked;
-        std::vector<DWORD> threads;
+        const DWORD testThread = GetCurrentThreadId();
+        bool onTestThread = false;
         bool released = false;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();

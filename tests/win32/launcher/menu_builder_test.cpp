@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "common/win32/text.h"
 #include "launcher/letter_menu.h"
@@ -168,46 +167,46 @@ TEST(MenuIcons, ArriveFromAWorkerAndLateOnesOfAForgottenListAreDropped) {
         },
         fetch.Fetch());
     const HWND owner = CreateMessageOnlyWindow(L"MenuIconsOwner");
-    const auto bitmaps = [&items] {
-        std::vector<bool> callbacks;
+    const auto bitmaps = [&items] {  // 'i' for an item with room for its icon
+        std::string shown;
         for (UINT position = 0; position < 3; ++position) {
             MENUITEMINFOW item{};
             item.cbSize = sizeof(item);
             item.fMask = MIIM_BITMAP;
             GetMenuItemInfoW(items.get(), position, TRUE, &item);
-            callbacks.push_back(item.hbmpItem == HBMMENU_CALLBACK);
+            shown += item.hbmpItem == HBMMENU_CALLBACK ? 'i' : '-';
         }
-        return callbacks;
+        return shown;
     };
     // Takes `count` arrival notices, one per icon fetched, as the launcher does.
     const auto takeArrivals = [owner](tobi::MenuIcons& icons, int count) {
+        MSG message;
         for (int waits = 0; count > 0 && waits < 200; ++waits) {
-            MSG message;
-            while (count > 0 && PeekMessageW(&message, owner, 0, 0, PM_REMOVE)) {
-                if (message.message != tobi::kMenuIconsArrivedMessage) continue;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            while (count > 0 && PeekMessageW(&message, owner, tobi::kMenuIconsArrivedMessage,
+                                             tobi::kMenuIconsArrivedMessage, PM_REMOVE)) {
                 icons.TakeArrivedIcons();
                 --count;
             }
-            if (count > 0) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         }
         EXPECT_EQ(count, 0) << "icons did not arrive";
     };
     MEASUREITEMSTRUCT measure{ODT_MENU, 0, 32834, 0, 0, 0};
 
     icons.Decorate(items.get(), owner);  // held: the menu goes on without them
-    EXPECT_EQ(bitmaps(), (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(bitmaps(), "ii-");
     EXPECT_TRUE(icons.Measure(measure, 96));
     EXPECT_EQ(measure.itemWidth, static_cast<UINT>(GetSystemMetrics(SM_CXSMICON)));
     EXPECT_EQ(icons.IconOf(32833), nullptr);
     EXPECT_EQ(fetch.Asked(1).size(), 1u);
-    EXPECT_FALSE(fetch.AskedOnThisThread());
+    EXPECT_FALSE(fetch.AskedOnTestThread());
 
     fetch.Hold(false);
     takeArrivals(icons, 2);
     EXPECT_NE(icons.IconOf(32833), nullptr);
     EXPECT_FALSE(icons.Measure(measure, 96));
     icons.Decorate(items.get(), owner);  // the next opening: nothing is asked again
-    EXPECT_EQ(bitmaps(), (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(bitmaps(), "i--");
 
     // A new list while an icon of the old one is held.
     fetch.Hold(true);
