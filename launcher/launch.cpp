@@ -6,6 +6,8 @@
 namespace launcher {
 namespace {
 
+constexpr unsigned kLineFeed = 10;  // Ctrl+Enter, and Ctrl+J
+
 // A folder as a directory to start in: a drive alone ("C:") means that
 // drive's current folder to the system, so its root is named instead.
 std::string AsDirectory(const std::string& folder) {
@@ -48,6 +50,25 @@ std::optional<ShellRequest> LaunchRequest(const std::string& path, const std::st
             return std::nullopt;
     }
     return std::nullopt;
+}
+
+char ControlLetter(unsigned typed, KeyIsDown isDown) {
+    if (typed < 1 || typed > 26 || !isDown(vkey::kControl)) return 0;
+    if (typed == kLineFeed && isDown(vkey::kReturn)) return 0;
+    return static_cast<char>('A' + typed - 1);
+}
+
+unsigned MenuCharacter(unsigned typed, KeyIsDown isDown) {
+    if (const char letter = ControlLetter(typed, isDown)) return static_cast<unsigned char>(letter);
+    return typed == kLineFeed && isDown(vkey::kReturn) ? '\r' : typed;
+}
+
+char DigitOfKey(unsigned virtualKey) {
+    if (virtualKey >= '0' && virtualKey <= '9') return static_cast<char>(virtualKey);
+    if (virtualKey >= vkey::kNumpad0 && virtualKey < vkey::kNumpad0 + 10) {
+        return static_cast<char>('0' + virtualKey - vkey::kNumpad0);
+    }
+    return 0;
 }
 
 std::vector<int> MnemonicPositions(const MenuNode& node, char letter) {

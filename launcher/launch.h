@@ -41,6 +41,31 @@ struct ShellRequest {
 std::optional<ShellRequest> LaunchRequest(const std::string& path, const std::string& option, LaunchMode mode,
                                           const std::function<bool(const std::string&)>& exists);
 
+// Keys the open letter menu asks about (the values of the Windows headers).
+namespace vkey {
+constexpr unsigned kReturn = 0x0D;
+constexpr unsigned kControl = 0x11;
+constexpr unsigned kNumpad0 = 0x60;
+}  // namespace vkey
+
+// Whether a key (its virtual-key code) is down as the typed character came.
+using KeyIsDown = bool (*)(unsigned virtualKey);
+
+// The letter a control character typed in the letter menu stands for: with
+// Ctrl held a letter arrives as one (Ctrl+M is 13). Enter (13), Tab (9) and
+// Backspace (8) come as the same codes without Ctrl and keep their meaning;
+// Ctrl+Enter (10, as Ctrl+J) is Enter. 0 when the character is no letter.
+char ControlLetter(unsigned typed, KeyIsDown isDown);
+
+// The character the letter menu is to take for a typed one: the letter of
+// ControlLetter, Enter for Ctrl+Enter, otherwise the character as typed.
+unsigned MenuCharacter(unsigned typed, KeyIsDown isDown);
+
+// The digit a key gives the letter menu while Ctrl is held, where the system
+// makes no character of it: '0'-'9' for the digit keys and the keypad's, 0
+// for every other key.
+char DigitOfKey(unsigned virtualKey);
+
 // The positions of a menu node's children whose mnemonic (the character after
 // a single '&') is `letter`, compared without case.
 std::vector<int> MnemonicPositions(const MenuNode& node, char letter);

@@ -106,6 +106,21 @@ Transition ClassifyKeyEvent(const KeyEvent& event, unsigned watchedKey, WatchedK
     return HeldModifiers(state, isKeyDown) != 0 ? Transition::ChordDown : Transition::WatchedDown;
 }
 
+void ForgetSidesReleasedUnseen(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state,
+                               KeyDownQuery isKeyDown) noexcept {
+    if (event.keyUp || isKeyDown == nullptr || state.key != watchedKey || state.sidesDown == 0 ||
+        SideOf(event, watchedKey) == 0) {
+        return;
+    }
+    for (const KeyPair& pair : kSidedKeys) {
+        if (pair.generic != watchedKey) continue;
+        if ((state.sidesDown & kLeftSide) != 0 && !isKeyDown(pair.left)) state.sidesDown &= ~kLeftSide;
+        if ((state.sidesDown & kRightSide) != 0 && !isKeyDown(pair.right)) state.sidesDown &= ~kRightSide;
+        return;
+    }
+    if (!isKeyDown(watchedKey)) state.sidesDown = 0;
+}
+
 KeyNotice SelectNotice(Transition transition, unsigned action) noexcept {
     switch (transition) {
         case Transition::WatchedDown: return action == 0 ? KeyNotice::WatchedKey : KeyNotice::None;

@@ -85,6 +85,14 @@ unsigned SpecificKey(const KeyEvent& event) noexcept;
 Transition ClassifyKeyEvent(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state,
                             KeyDownQuery isKeyDown = nullptr) noexcept;
 
+// A side of the watched key recorded down that the system says is up went up
+// where the hook is not called (after Ctrl+Alt+Del or Windows+L the key-up
+// goes to the secure desktop): forgotten at the next press of the key, so
+// that the press counts instead of passing for auto-repeat. Only for a key
+// event as it happens: `isKeyDown` tells the keys as they were just before it.
+void ForgetSidesReleasedUnseen(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state,
+                               KeyDownQuery isKeyDown) noexcept;
+
 // The notice a transition gives under `action`: 0 selects the watched key's
 // presses, any other value its releases; a chord is reported as another key
 // when a press is selected. A release the launcher waits for always comes,

@@ -24,9 +24,6 @@ constexpr UINT kNoticeHandledMessage = WM_APP + 0x21;
 constexpr UINT_PTR kCheckTimer = 1;
 // Short, so that a reinstall comes before the user's next key.
 constexpr UINT kCheckGraceMs = HookWatchdog::kGraceMs;
-// The hook thread needs little stack; the default 2 MB would mostly sit
-// unused but counted against the launcher.
-constexpr SIZE_T kHookThreadStack = 64 * 1024;
 constexpr USHORT kGenericDesktopPage = 0x01;
 constexpr USHORT kKeyboardUsage = 0x06;
 
@@ -83,8 +80,9 @@ void DeliverNotices(HookState& state) noexcept {
 }
 
 void RecordTransition(HookState& state, const KeyEvent& event) noexcept {
-    const Transition kind =
-        ClassifyKeyEvent(event, state.watchedKey.load(std::memory_order_relaxed), state.keyState, IsKeyDownNow);
+    const unsigned watchedKey = state.watchedKey.load(std::memory_order_relaxed);
+    ForgetSidesReleasedUnseen(event, watchedKey, state.keyState, IsKeyDownNow);
+    const Transition kind = ClassifyKeyEvent(event, watchedKey, state.keyState, IsKeyDownNow);
     if (kind == Transition::None) return;
     state.notices.Push(TimedTransition{kind, event.virtualKey, event.time});
 }
@@ -222,7 +220,9 @@ HHOOK KeyboardHook::Start() {
     auto* start = new (std::nothrow) HookThreadStart{this, {}};
     if (start == nullptr) return nullptr;
     std::future<HHOOK> result = start->installed.get_future();
-    thread_ = CreateThread(nullptr, kHookThreadStack, ThreadMain, start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    // The program's usual stack: other programs' hooks and input-method code
+    // may run on this thread, and an unused reservation costs no memory.
+    thread_ = CreateThread(nullptr, 0, ThreadMain, start, 0, nullptr);
     if (thread_ == nullptr) {
         delete start;
         return nullptr;  // no thread to be had: the launcher runs on without a trigger

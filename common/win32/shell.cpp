@@ -26,17 +26,21 @@ std::wstring CurrentDirectory() {
 
 bool ChangeDirectory(const std::wstring& folder) { return SetCurrentDirectoryW(folder.c_str()) != FALSE; }
 
-std::wstring ModuleFolder() {
+std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return std::wstring();
         if (length < path.size()) {
             path.resize(length);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring ModuleFolder() {
+    const std::wstring path = ModulePath();
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 

@@ -16,6 +16,8 @@ bool OpenWithShell(HWND owner, const std::wstring& file, const std::wstring& par
 std::wstring CurrentDirectory();
 bool ChangeDirectory(const std::wstring& folder);
 
+// The full path of the running program's own executable, of any length.
+std::wstring ModulePath();
 // The folder of the running program's own executable, with a trailing backslash.
 std::wstring ModuleFolder();
 

@@ -7,7 +7,27 @@ namespace {
 // comes at once when the program in front hangs.
 constexpr UINT kAnswerTimeoutMs = 150;
 
+struct OwnedSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM search) {
+    auto* owned = reinterpret_cast<OwnedSearch*>(search);
+    if (GetWindow(window, GW_OWNER) != owned->owner || !IsWindowVisible(window) || !IsWindowEnabled(window)) {
+        return TRUE;
+    }
+    owned->found = window;
+    return FALSE;
+}
+
 }  // namespace
+
+bool BringOwnedDialogForward(HWND owner) {
+    OwnedSearch search{owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr && SetForegroundWindow(search.found);
+}
 
 bool AnswersPromptly(HWND window) {
     DWORD_PTR ignored = 0;

@@ -14,6 +14,11 @@ namespace tobi {
 // Returns whether `window` is the foreground window afterwards.
 bool TakeForeground(HWND window);
 
+// Brings forward the dialog that `owner` is disabled under while it runs
+// modally (a visible, enabled window that it owns, on this thread); false
+// when there is none.
+bool BringOwnedDialogForward(HWND owner);
+
 // Whether the thread of `window` takes a message within a short time; false
 // for a program that hangs.
 bool AnswersPromptly(HWND window);

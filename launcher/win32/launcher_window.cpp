@@ -29,15 +29,27 @@ int KeyEventStamp(DWORD eventTick) {
     return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, eventTick);
 }
 
+static_assert(launcher::vkey::kReturn == VK_RETURN && launcher::vkey::kControl == VK_CONTROL &&
+              launcher::vkey::kNumpad0 == VK_NUMPAD0);
+
+bool IsKeyDown(unsigned virtualKey) { return GetKeyState(static_cast<int>(virtualKey)) < 0; }
+
 // A letter typed with Ctrl held reaches a menu as its control character
-// (Ctrl+T is 20). Windows then asks the owner (WM_MENUCHAR); some menu loops
-// drop control characters first (Wine's): while the letter menu is open they
-// are handed to it as the letters themselves, so that the mnemonic chooses.
-LRESULT CALLBACK ControlLettersAsLetters(int code, WPARAM wParam, LPARAM lParam) {
+// (Ctrl+T is 20, Ctrl+M 13 as Enter). Windows then asks the owner
+// (WM_MENUCHAR); some menu loops drop control characters first (Wine's):
+// while the letter menu is open, one typed with Ctrl is handed to it as its
+// letter, so that the mnemonic chooses, and Enter, Tab and Backspace keep
+// their meaning. A digit typed with Ctrl gives no character at all: it is
+// handed over as the digit.
+LRESULT CALLBACK MenuKeysAsMeant(int code, WPARAM wParam, LPARAM lParam) {
     if (code == MSGF_MENU) {
         auto* message = reinterpret_cast<MSG*>(lParam);
-        if (message->message == WM_CHAR && message->wParam >= 1 && message->wParam <= 26) {
-            message->wParam = L'a' + message->wParam - 1;
+        if (message->message == WM_CHAR) {
+            message->wParam = launcher::MenuCharacter(static_cast<unsigned>(message->wParam), IsKeyDown);
+        } else if (message->message == WM_KEYDOWN && IsKeyDown(VK_CONTROL)) {
+            if (const char digit = launcher::DigitOfKey(static_cast<unsigned>(message->wParam))) {
+                PostMessageW(message->hwnd, WM_CHAR, static_cast<WPARAM>(digit), message->lParam);
+            }
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -50,12 +62,13 @@ win32::UniqueIcon LoadAppIcon(int width, int height) {
 
 }  // namespace
 
-LauncherWindow::LauncherWindow()
+LauncherWindow::LauncherWindow(MenuIcons::Fetch iconFetch)
     : Dialog(IDD_LAUNCHER),
       trigger_(*this),
       icon_(LoadAppIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON))),
       smallIcon_(LoadAppIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))),
-      taskbarCreatedMessage_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+      taskbarCreatedMessage_(RegisterWindowMessageW(L"TaskbarCreated")),
+      menuIcons_([this](UINT command) { return PathOfCommand(command); }, std::move(iconFetch)) {}
 
 LauncherWindow::~LauncherWindow() = default;
 
@@ -160,11 +173,10 @@ void LauncherWindow::ShowLetterMenu() {
     GetWindowRect(hwnd(), &window);
     TakeForeground(hwnd());
     letterMenuOpen_ = true;
-    const HHOOK controlLetters =
-        SetWindowsHookExW(WH_MSGFILTER, &ControlLettersAsLetters, nullptr, GetCurrentThreadId());
+    const HHOOK menuKeys = SetWindowsHookExW(WH_MSGFILTER, &MenuKeysAsMeant, nullptr, GetCurrentThreadId());
     TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom, 0,
                    hwnd(), nullptr);
-    if (controlLetters != nullptr) UnhookWindowsHookEx(controlLetters);
+    if (menuKeys != nullptr) UnhookWindowsHookEx(menuKeys);
     letterMenuOpen_ = false;
     // Lets the menu close when the user clicks elsewhere next time.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
@@ -174,7 +186,8 @@ void LauncherWindow::ShowTrayMenu() {
     win32::UniqueMenu menu(LoadMenuW(win32::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
-    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (SignInShortcut().Exists() ? MF_CHECKED : MF_UNCHECKED));
+    const bool runsAtSignIn = SignInShortcut().Starts({win32::ModulePath(), startupFolder_});
+    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (runsAtSignIn ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd());
@@ -219,21 +232,13 @@ std::wstring LauncherWindow::PathOfCommand(UINT command) const {
 
 void LauncherWindow::ToggleRunAtSignIn() {
     const StartupShortcut shortcut = SignInShortcut();
-    if (shortcut.Exists()) {
+    const ShortcutTarget thisLauncher{win32::ModulePath(), startupFolder_};
+    // A shortcut to another copy, or to this one before it moved, is made right.
+    if (shortcut.Starts(thisLauncher)) {
         shortcut.Remove();
-        return;
+    } else if (!thisLauncher.program.empty()) {
+        shortcut.Create(thisLauncher);
     }
-    std::wstring program(MAX_PATH, L'\0');
-    for (;;) {  // the module's path, of any length
-        const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-        if (length == 0) return;
-        if (length < program.size()) {
-            program.resize(length);
-            break;
-        }
-        program.resize(program.size() * 2);
-    }
-    shortcut.Create({program, startupFolder_});
 }
 
 void LauncherWindow::StartRegistrar() {
@@ -274,6 +279,13 @@ bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
         LaunchSlot(id - launcher::kSlotCommandBase);
         return true;
     }
+    // While the options or run-file dialog runs this window is disabled under
+    // it: what would end the launcher or open a dialog behind it brings that
+    // dialog forward instead.
+    if (!IsWindowEnabled(hwnd()) && (id == ID_REGISTER || id == ID_EXIT || id == ID_OPTIONS || id == ID_RUN_FILE)) {
+        BringOwnedDialogForward(hwnd());
+        return true;
+    }
     switch (id) {
         case ID_REGISTER: StartRegistrar(); return true;
         case ID_EXIT: EndDialog(IDOK); return true;
@@ -303,8 +315,9 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         case WM_RBUTTONUP: ShowTrayMenu(); return true;
         case WM_INITMENUPOPUP:
             FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
-            menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam));
+            menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
             return false;
+        case kMenuIconsArrivedMessage: menuIcons_.TakeArrivedIcons(); return true;
         case WM_MEASUREITEM:
             result = TRUE;
             return menuIcons_.Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam), WindowDpi(hwnd()));
@@ -313,9 +326,9 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             return menuIcons_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), WindowDpi(hwnd()));
         case WM_MENUCHAR: {
             // With Ctrl held a letter arrives as its control character (Ctrl+A is 1).
-            const wchar_t typed = LOWORD(wParam);
-            if (typed < 1 || typed > 26) return false;
-            result = MenuCharAnswer(reinterpret_cast<HMENU>(lParam), static_cast<char>('A' + typed - 1));
+            const char letter = launcher::ControlLetter(LOWORD(wParam), IsKeyDown);
+            if (letter == 0) return false;
+            result = MenuCharAnswer(reinterpret_cast<HMENU>(lParam), letter);
             return true;
         }
         case WM_SYSCOMMAND:

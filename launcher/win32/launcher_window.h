@@ -26,7 +26,9 @@ namespace tobi {
 
 class LauncherWindow : public win32::Dialog, public launcher::HookControl, public KeyHook {
 public:
-    LauncherWindow();
+    // `iconFetch` fetches an entry's icon on the icons' worker (tests hold it
+    // there); by default the shell's icon.
+    explicit LauncherWindow(MenuIcons::Fetch iconFetch = MenuIcons::Fetch());
     ~LauncherWindow() override;
 
     // Starts the entry of a slot (20-1019) from its own folder with its option,
@@ -86,7 +88,7 @@ private:
     UINT taskbarCreatedMessage_ = 0;
     bool trayIconAdded_ = false;
     bool letterMenuOpen_ = false;
-    MenuIcons menuIcons_{[this](UINT command) { return PathOfCommand(command); }};
+    MenuIcons menuIcons_;
     win32::FileStoreWin32 files_;
 };
 

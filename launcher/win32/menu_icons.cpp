@@ -1,6 +1,12 @@
 #include "launcher/win32/menu_icons.h"
 
+#include <objbase.h>
 #include <shellapi.h>
+
+#include <deque>
+#include <mutex>
+#include <new>
+#include <vector>
 
 namespace tobi {
 namespace {
@@ -23,9 +29,117 @@ HICON FetchSmallIcon(const std::wstring& path) {
     return info.hIcon;
 }
 
+BOOL CALLBACK RedrawIfMenu(HWND window, LPARAM) {
+    wchar_t name[8] = {};
+    GetClassNameW(window, name, 8);
+    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window)) InvalidateRect(window, nullptr, TRUE);
+    return TRUE;
+}
+
 }  // namespace
 
-void MenuIcons::Decorate(HMENU menu) {
+struct MenuIcons::Fetching {
+    struct Question {
+        unsigned list;
+        UINT command;
+        std::wstring path;
+    };
+    struct Answer {
+        unsigned list;
+        UINT command;
+        HICON icon;
+    };
+
+    std::mutex lock;
+    Fetch fetch;
+    HWND owner = nullptr;
+    std::deque<Question> questions;  // the latest opened menu's first
+    std::vector<Answer> answers;
+    bool working = false;  // a worker runs and will take every question
+    bool abandoned = false;
+
+    // Starts a worker unless one runs; with the lock held.
+    static void StartWorker(const std::shared_ptr<Fetching>& fetching);
+    static DWORD WINAPI Work(void* start) noexcept;
+    void AnswerQuestions();
+};
+
+void MenuIcons::Fetching::StartWorker(const std::shared_ptr<Fetching>& fetching) {
+    if (fetching->working || fetching->questions.empty()) return;
+    auto* start = new (std::nothrow) std::shared_ptr<Fetching>(fetching);
+    if (start == nullptr) return;
+    const HANDLE thread = CreateThread(nullptr, 0, &Work, start, 0, nullptr);
+    if (thread == nullptr) {
+        delete start;  // the next submenu that opens tries again
+        return;
+    }
+    CloseHandle(thread);
+    fetching->working = true;
+}
+
+DWORD WINAPI MenuIcons::Fetching::Work(void* start) noexcept {
+    std::unique_ptr<std::shared_ptr<Fetching>> fetching(static_cast<std::shared_ptr<Fetching>*>(start));
+    // The shell's icon handlers are COM objects.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    (*fetching)->AnswerQuestions();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}
+
+void MenuIcons::Fetching::AnswerQuestions() {
+    try {
+        for (;;) {
+            Question question;
+            Fetch fetchIcon;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (questions.empty() || abandoned) {
+                    working = false;
+                    return;
+                }
+                question = std::move(questions.front());
+                questions.pop_front();
+                fetchIcon = fetch;
+            }
+            win32::UniqueIcon icon(fetchIcon(question.path));
+            HWND tell = nullptr;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (abandoned) continue;
+                answers.push_back({question.list, question.command, icon.get()});
+                icon.release();
+                tell = owner;
+            }
+            PostMessageW(tell, kMenuIconsArrivedMessage, 0, 0);
+        }
+    } catch (...) {
+        // No exception leaves the worker; the next submenu to open starts another.
+        try {
+            std::lock_guard<std::mutex> guard(lock);
+            working = false;
+        } catch (...) {
+        }
+    }
+}
+
+MenuIcons::MenuIcons(PathOfCommand pathOf, Fetch fetch)
+    : pathOf_(std::move(pathOf)), fetching_(std::make_shared<Fetching>()) {
+    fetching_->fetch = fetch ? std::move(fetch) : Fetch(&FetchSmallIcon);
+}
+
+MenuIcons::~MenuIcons() {
+    // A worker still waiting on a path finishes on its own and drops its answer.
+    std::lock_guard<std::mutex> guard(fetching_->lock);
+    fetching_->abandoned = true;
+    fetching_->questions.clear();
+    for (const Fetching::Answer& answer : fetching_->answers) {
+        if (answer.icon != nullptr) DestroyIcon(answer.icon);
+    }
+    fetching_->answers.clear();
+}
+
+void MenuIcons::Decorate(HMENU menu, HWND owner) {
+    std::vector<Fetching::Question> questions;
     const int count = GetMenuItemCount(menu);
     for (int position = 0; position < count; ++position) {
         const UINT command = GetMenuItemID(menu, position);
@@ -33,23 +147,57 @@ void MenuIcons::Decorate(HMENU menu) {
         const std::wstring path = pathOf_(command);
         if (path.empty()) continue;
         auto known = icons_.find(command);
-        if (known == icons_.end()) known = icons_.emplace(command, win32::UniqueIcon(FetchSmallIcon(path))).first;
-        if (!known->second) continue;
+        if (known == icons_.end()) {
+            known = icons_.emplace(command, Icon{}).first;
+            questions.push_back({list_, command, path});
+        }
         MENUITEMINFOW item{};
         item.cbSize = sizeof(item);
         item.fMask = MIIM_BITMAP;
-        item.hbmpItem = HBMMENU_CALLBACK;  // drawn at WM_DRAWITEM, at the monitor's size
+        // Drawn at WM_DRAWITEM, at the monitor's size; room is kept for an
+        // icon on its way, so that it shows when it comes.
+        item.hbmpItem = !known->second.arrived || known->second.icon ? HBMMENU_CALLBACK : nullptr;
         SetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &item);
     }
+    std::lock_guard<std::mutex> guard(fetching_->lock);
+    fetching_->owner = owner;
+    fetching_->questions.insert(fetching_->questions.begin(), questions.begin(), questions.end());
+    Fetching::StartWorker(fetching_);  // also when the last worker gave up
+}
+
+void MenuIcons::TakeArrivedIcons() {
+    std::vector<Fetching::Answer> answers;
+    {
+        std::lock_guard<std::mutex> guard(fetching_->lock);
+        answers.swap(fetching_->answers);
+    }
+    bool shown = false;
+    for (const Fetching::Answer& answer : answers) {
+        win32::UniqueIcon icon(answer.icon);
+        const auto asked = icons_.find(answer.command);
+        if (answer.list != list_ || asked == icons_.end() || asked->second.arrived) continue;
+        asked->second.arrived = true;
+        asked->second.icon = std::move(icon);
+        shown = shown || asked->second.icon;
+    }
+    if (shown) EnumThreadWindows(GetCurrentThreadId(), &RedrawIfMenu, 0);
+}
+
+void MenuIcons::Forget() {
+    icons_.clear();
+    ++list_;
+    std::lock_guard<std::mutex> guard(fetching_->lock);
+    fetching_->questions.clear();
 }
 
 HICON MenuIcons::IconOf(UINT command) const {
     const auto known = icons_.find(command);
-    return known == icons_.end() ? nullptr : known->second.get();
+    return known == icons_.end() ? nullptr : known->second.icon.get();
 }
 
 bool MenuIcons::Measure(MEASUREITEMSTRUCT& item, UINT dpi) const {
-    if (item.CtlType != ODT_MENU || IconOf(item.itemID) == nullptr) return false;
+    const auto known = item.CtlType == ODT_MENU ? icons_.find(item.itemID) : icons_.end();
+    if (known == icons_.end() || (known->second.arrived && !known->second.icon)) return false;
     item.itemWidth = static_cast<UINT>(SmallIconSize(dpi));
     item.itemHeight = static_cast<UINT>(SmallIconSize(dpi));
     return true;

@@ -58,6 +58,17 @@ std::wstring LinkText(Getter get) {
     return std::wstring();
 }
 
+// A folder's path without the backslash that may end it ("C:\\" stays whole).
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    if (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
 }  // namespace
 
 StartupShortcut::StartupShortcut(std::wstring folder) {
@@ -92,6 +103,12 @@ std::optional<ShortcutTarget> StartupShortcut::Read() const {
     target.workingFolder =
         LinkText([&](wchar_t* buffer, int size) { return shortcut.link->GetWorkingDirectory(buffer, size); });
     return target;
+}
+
+bool StartupShortcut::Starts(const ShortcutTarget& target) const {
+    const std::optional<ShortcutTarget> read = Exists() ? Read() : std::nullopt;
+    return read && SamePath(read->program, target.program) &&
+           SamePath(WithoutTrailingBackslash(read->workingFolder), WithoutTrailingBackslash(target.workingFolder));
 }
 
 }  // namespace tobi

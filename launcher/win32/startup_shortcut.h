@@ -26,6 +26,9 @@ public:
     bool Remove() const;
     // What the shortcut starts, from where; none when it cannot be read.
     std::optional<ShortcutTarget> Read() const;
+    // Whether the shortcut starts `target`'s program in its working folder,
+    // the paths compared as the file system does, without case.
+    bool Starts(const ShortcutTarget& target) const;
 
 private:
     std::wstring path_;

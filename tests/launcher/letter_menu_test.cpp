@@ -257,6 +257,31 @@ TEST(MnemonicPositions, FindsTheItemsATypedLetterChooses) {
     EXPECT_EQ(launcher::MnemonicPositions(menu, 'n'), (std::vector<int>{2}));
 }
 
+// Keys typed in the open menu: a control character is a letter only when
+// typed with Ctrl; Enter, Tab and Backspace keep their meaning.
+TEST(MenuKeys, ControlCharactersAreLettersOnlyWithCtrlAndCtrlDigitsAreDigits) {
+    static bool ctrl, enter;
+    const auto isDown = [](unsigned key) {
+        return (key == launcher::vkey::kControl && ctrl) || (key == launcher::vkey::kReturn && enter);
+    };
+    struct Case {
+        unsigned typed;
+        bool ctrl, enter;
+        unsigned meant;
+    };
+    for (const Case& c : {Case{'\r', false, true, '\r'}, Case{8, false, false, 8}, Case{9, false, false, 9},
+                          Case{'\r', true, false, 'M'}, Case{20, true, false, 'T'}, Case{'\n', true, false, 'J'},
+                          Case{'\n', true, true, '\r'} /* Ctrl+Enter */, Case{27, true, false, 27}}) {
+        ctrl = c.ctrl;
+        enter = c.enter;
+        EXPECT_EQ(launcher::MenuCharacter(c.typed, isDown), c.meant) << c.typed << " ctrl " << c.ctrl;
+        EXPECT_EQ(launcher::ControlLetter(c.typed, isDown), c.meant >= 'A' ? static_cast<char>(c.meant) : 0);
+    }
+    EXPECT_EQ(launcher::DigitOfKey('7'), '7');
+    EXPECT_EQ(launcher::DigitOfKey(launcher::vkey::kNumpad0 + 9), '9');
+    EXPECT_EQ(launcher::DigitOfKey('A'), 0);
+}
+
 TEST(LetterMenu, GivesWhatPruningTheWholeTemplateGives) {
     std::string many;
     for (int i = 0; i < 300; ++i) {

@@ -196,9 +196,9 @@ TEST_F(VantokeHook, APressWithAnotherModifierHeldIsReportedAsAnotherKey) {
     EXPECT_EQ(sink.scrolls, 1);
 }
 
-TEST_F(VantokeHook, AModifierReleasedUnseenIsForgottenAtTheNextPress) {
-    // The hook sees Shift go down but not up (as when the release goes to a
-    // locked desktop); the system knows it is up.
+TEST_F(VantokeHook, AKeyReleasedUnseenIsForgottenAtTheNextPress) {
+    // The hook sees Shift, then Ctrl go down but not up (as when the release
+    // goes to a locked desktop); the system knows they are up.
     Send({Key(VK_LSHIFT, false), Key(VK_LSHIFT, true, vantoke::kOwnInputMarker)});
     ASSERT_TRUE(sink.Collect());
     EXPECT_EQ(sink.otherKeys, (std::vector<UINT>{VK_LSHIFT}));
@@ -206,6 +206,10 @@ TEST_F(VantokeHook, AModifierReleasedUnseenIsForgottenAtTheNextPress) {
     ASSERT_TRUE(sink.Collect());
     EXPECT_EQ(sink.scrolls, 2);
     EXPECT_TRUE(sink.otherKeys.empty());
+    Send({Key(VK_LCONTROL, false), Key(VK_LCONTROL, true, vantoke::kOwnInputMarker), Key(VK_LCONTROL, false),
+          Key(VK_LCONTROL, true)});
+    ASSERT_TRUE(sink.Collect());
+    EXPECT_EQ(sink.scrolls, 2);
 }
 
 TEST_F(VantokeHook, SecondStartInstallsNoSecondHook) {

@@ -238,6 +238,21 @@ TEST(KeyFilterHeldModifier, AModifierTheSystemSaysIsUpIsForgotten) {
     EXPECT_EQ(hook.state.modifiersDown, 0u);
 }
 
+TEST(KeyFilterHeldModifier, AWatchedKeyReleasedUnseenIsForgottenAtTheNextPress) {
+    for (const KeyEvent& side : {Down(vk::kLeftControl), Down(vk::kRightControl, 0x1D, true)}) {
+        Hook hook;
+        EXPECT_EQ(hook.Feed(side), KeyNotice::WatchedKey);
+        // Auto-repeat, and the other side, while the system says the key is down.
+        for (const KeyEvent& again : {side, Down(vk::kControl, 0x1D, !side.extended)}) {
+            vantoke::ForgetSidesReleasedUnseen(again, vk::kControl, hook.state, EverythingIsDown);
+            EXPECT_EQ(hook.Feed(again), KeyNotice::None);
+        }
+        // Ctrl+Alt+Del: the key-ups went to the secure desktop.
+        vantoke::ForgetSidesReleasedUnseen(side, vk::kControl, hook.state, NothingIsDown);
+        EXPECT_EQ(hook.Feed(side), KeyNotice::WatchedKey) << side.virtualKey;
+    }
+}
+
 TEST(KeyFilterHeldModifier, AWatchedKeyHeldWhenAnotherIsChosenStaysAModifier) {
     Hook hook;
     hook.watchedKey = vk::kShift;

@@ -200,10 +200,11 @@ TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTh
         PostMessageW(MainWindow(), WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONUP);
         HWND tray = WaitForMenu();
         ASSERT_NE(tray, nullptr) << Describe();
-        e2e::PressKey(VK_UP);  // from the bottom: 終了, then the start-with-Windows item
-        e2e::PressKey(VK_UP);
-        e2e::PressKey(VK_RETURN);
+        e2e::PressKey('W');  // "Windows の起動時に実行(&W)"
         ASSERT_TRUE(e2e::WaitForWindowGone(tray));
+        for (DWORD waited = 0; e2e::FileExists(shortcut) != made && waited < e2e::kDefaultTimeoutMs; waited += 50) {
+            e2e::Sleep(50);
+        }
         WaitUntilIdle();
         EXPECT_EQ(e2e::FileExists(shortcut), made);
         if (!made) break;
@@ -213,6 +214,42 @@ TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTh
         EXPECT_EQ(target->second, folder.Path());
     }
     DeleteFileW(shortcut.c_str());
+}
+
+// Keys in the open menu keep their meaning: Enter starts the highlighted
+// entry, and Shift+Enter too (as administrator); Backspace and Tab start
+// nothing; Ctrl with a digit opens the folder of the entry it names.
+TEST_F(LauncherTest, EnterStartsTheHighlightedEntryBackspaceAndTabNothingCtrlDigitShowsTheFolder) {
+    const wchar_t* const names[] = {L"abh", L"abi", L"abm", L"ab5"};  // in this order in A, B
+    std::vector<std::string> lines;
+    for (const wchar_t* name : names) lines.push_back(e2e::Cp932(AddProbe(name)) + "\t\t" + e2e::Cp932(name));
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), lines));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    const auto starts = [this](const wchar_t* name) { return e2e::ReadProbeLog(folder.File(name)).size(); };
+
+    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
+    e2e::PressKey(VK_RETURN);  // the first item is highlighted
+    EXPECT_EQ(WaitForProbeRecords(folder.File(L"abh"), 1).size(), 1u) << Describe();
+
+    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
+    e2e::PressKey(VK_BACK);
+    e2e::PressKey(VK_TAB);
+    e2e::PressKey(VK_DOWN);
+    e2e::KeyDown(VK_SHIFT);
+    e2e::PressKey(VK_RETURN);
+    e2e::KeyUp(VK_SHIFT);
+    EXPECT_EQ(WaitForProbeRecords(folder.File(L"abi"), 1).size(), 1u) << Describe();
+    EXPECT_EQ(starts(L"abh"), 1u) << "Backspace started abh.exe";
+    EXPECT_EQ(starts(L"abm"), 0u) << "Enter started abm.exe";
+
+    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
+    e2e::KeyDown(VK_CONTROL);
+    e2e::PressKey('5');
+    e2e::KeyUp(VK_CONTROL);
+    HWND shown = e2e::WaitForWindow({L"ab5", L"", 0});
+    EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
+    if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(starts(L"ab5"), 0u) << "Ctrl+5 started the entry";
 }
 
 TEST_F(LauncherTest, OneTwoCharacterAndDigitKeysLaunch) {
