@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "launcher/full_screen_setting.h"
 #include "tests/support/memory_file_store.h"
 
 namespace {
@@ -218,6 +219,49 @@ TEST(WriteOptions, ReplacesReadOnlyAndReportsFailures) {
     const WriteResult failed = launcher::WriteOptions(store, "opt.x", {0, 0, 0});
     EXPECT_EQ(failed.error, WriteError::InUse);
     EXPECT_EQ(store.files["opt.x"], FileWithValueLines("2", "0", "100"));  // the old file stays whole
+}
+
+// fullscreen.x, beside opt.x: only a value line of 0 turns the quiet off; any
+// other bytes, a missing or an unreadable file give the default.
+TEST(FullScreenSetting, OnlyAZeroValueLineTurnsItOffAndTheFileIsNeverCreatedByReading) {
+    using launcher::ParseFullScreenSetting;
+    EXPECT_EQ(launcher::BuildFullScreenSettingText(true), "[ FullScreen_NoSummon ] =\r\n1\r\n");
+    for (bool quiet : {true, false}) {
+        EXPECT_EQ(ParseFullScreenSetting(launcher::BuildFullScreenSettingText(quiet)), quiet);
+    }
+    for (const char* off : {"h\r\n0\r\n", "h\n0\n", "h\r\n 0 \r\nrest", "h\r\n0"}) {
+        EXPECT_FALSE(ParseFullScreenSetting(off)) << off;
+    }
+    const std::vector<std::string> defaults{"",           "0",           "h\r\n",       "h\r\n00\r\n",
+                                            "h\r\n0 1\r\n", "h\r\n-0\r\n", "h\r\nno\r\n", std::string("h\r\n\0" "0\r\n", 7),
+                                            "\x82\xa0\r\n\xff\r\n"};
+    for (const std::string& on : defaults) {
+        EXPECT_TRUE(ParseFullScreenSetting(on)) << on;
+    }
+    MemoryFileStore store;
+    EXPECT_TRUE(launcher::ReadFullScreenSetting(store, "fullscreen.x"));
+    EXPECT_EQ(store.files.count("fullscreen.x"), 0u);
+    UnreadableStore unreadable;
+    unreadable.files["fullscreen.x"] = "h\r\n0\r\n";
+    EXPECT_TRUE(launcher::ReadFullScreenSetting(unreadable, "fullscreen.x"));
+}
+
+TEST(FullScreenSetting, ToggleReplacesTheReadOnlyFileOrWarnsAndKeepsTheChoiceForThisRun) {
+    MemoryFileStore store;
+    store.files["opt.x"] = kDefaultFile;
+    bool quiet = launcher::ReadFullScreenSetting(store, "fullscreen.x");
+    EXPECT_EQ(launcher::ToggleFullScreenSetting(quiet, store, "fullscreen.x"), "");
+    EXPECT_FALSE(quiet);
+    EXPECT_FALSE(launcher::ReadFullScreenSetting(store, "fullscreen.x"));
+    EXPECT_EQ(store.readOnly.count("fullscreen.x"), 1u);
+    EXPECT_EQ(store.files["opt.x"], kDefaultFile);
+
+    store.failNextWrites = WriteError::InUse;
+    const std::string warning = launcher::ToggleFullScreenSetting(quiet, store, "fullscreen.x");
+    EXPECT_TRUE(quiet);
+    EXPECT_NE(warning.find("fullscreen.x を使用中"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("(エラーコード 5)"), std::string::npos) << warning;
+    EXPECT_EQ(store.files["fullscreen.x"], launcher::BuildFullScreenSettingText(false));  // the old file, whole
 }
 
 }  // namespace
