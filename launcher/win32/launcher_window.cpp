@@ -2,8 +2,10 @@
 
 #include <shellapi.h>
 
+#include "common/win32/full_screen_win32.h"
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
+#include "launcher/full_screen_setting.h"
 #include "launcher/letter_menu.h"
 #include "launcher/win32/about_dialog.h"
 #include "launcher/win32/foreground.h"
@@ -19,6 +21,7 @@ constexpr UINT kTrayIconId = ID_TRAY_ICON;
 constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
+const char* const kFullScreenFile = "fullscreen.x";
 
 // The trigger's time stamp of a key event from its own tick.
 int KeyEventStamp(DWORD eventTick) {
@@ -67,6 +70,7 @@ BOOL LauncherWindow::OnInitDialog() {
     startupFolder_ = win32::CurrentDirectory();
     win32::ChangeDirectory(startupFolder_);
     options_ = launcher::ReadOptions(Files(), kOptionsFile);
+    quietOverFullScreen_ = launcher::ReadFullScreenSetting(Files(), kFullScreenFile);
     if (!LoadRegistrationList()) {
         ShowFatalError();
         return TRUE;
@@ -141,7 +145,8 @@ void LauncherWindow::SetAction(unsigned action) { hook_.SetAction(action); }
 void LauncherWindow::SetKey(unsigned virtualKey) { hook_.SetKey(virtualKey); }
 
 void LauncherWindow::OnKeyNotification(DWORD eventTick) {
-    if (trigger_.OnKeyNotification(KeyEventStamp(eventTick), options_.countIndex, options_.speed)) {
+    if (trigger_.OnKeyNotification(KeyEventStamp(eventTick), options_.countIndex, options_.speed) &&
+        !(quietOverFullScreen_ && win32::ForegroundIsFullScreen())) {
         SummonLetterMenu();
     }
 }
@@ -175,6 +180,7 @@ void LauncherWindow::ShowTrayMenu() {
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
     CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (SignInShortcut().Exists() ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(popup, ID_FULL_SCREEN_QUIET, MF_BYCOMMAND | (quietOverFullScreen_ ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd());
@@ -236,6 +242,14 @@ void LauncherWindow::ToggleRunAtSignIn() {
     shortcut.Create({program, startupFolder_});
 }
 
+void LauncherWindow::ToggleQuietOverFullScreen() {
+    win32::ChangeDirectory(startupFolder_);
+    const std::string warning = launcher::ToggleFullScreenSetting(quietOverFullScreen_, Files(), kFullScreenFile);
+    if (warning.empty()) return;
+    // Standalone, as the version box, so that it raises no hidden window.
+    MessageBoxW(nullptr, win32::WideFromCp932(warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+}
+
 void LauncherWindow::StartRegistrar() {
     win32::ChangeDirectory(startupFolder_);
     win32::OpenWithShell(hwnd(), L"Parvane.exe", L"");
@@ -284,6 +298,7 @@ bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
         case launcher::commands::kHelpContents: OpenHelpPage(); return true;
         case ID_RUN_FILE: OnRunFileCommand(); return true;
         case ID_RUN_AT_SIGN_IN: ToggleRunAtSignIn(); return true;
+        case ID_FULL_SCREEN_QUIET: ToggleQuietOverFullScreen(); return true;
         case IDC_SHOW_LETTER_MENU: ShowLetterMenu(); return true;
         default: return Dialog::OnCommand(id, notification, control);
     }
