@@ -115,8 +115,16 @@ protected:
 
     static std::wstring Describe() { return e2e::DescribeTopWindows(); }
 
+    // Starts empty_app.exe, another program for the launcher to come over; its window.
+    HWND StartOtherProgram() {
+        EXPECT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
+        other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
+        return e2e::WaitForWindow({L"empty_app", L"", other.Id()});
+    }
+
     e2e::TestFolder folder{L"tobi-launcher-e2e"};
-    e2e::Process tobi;  // after `folder`: ends before the folder is removed
+    e2e::Process tobi;  // after `folder`: these end before the folder is removed
+    e2e::Process other;
 };
 
 TEST_F(LauncherTest, FreshFolderGetsDefaultOptionsEmptyListAndOneMenuAtStart) {
@@ -280,10 +288,8 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
 }
 
 TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
-    ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
-    e2e::Process other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
-    HWND front = e2e::WaitForWindow({L"empty_app", L"", other.Id()});
+    HWND front = StartOtherProgram();
     ASSERT_NE(front, nullptr) << Describe();
     ASSERT_TRUE(e2e::BringToForeground(front));
     ASSERT_EQ(GetForegroundWindow(), front);
@@ -316,10 +322,8 @@ void ShapeAndRaise(HWND window, bool fullScreen) {
 }
 
 TEST_F(LauncherTest, NoMenuOverAFullScreenProgramUntilTheTrayItemIsTurnedOffWhichARestartKeeps) {
-    ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
-    e2e::Process other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
-    HWND front = e2e::WaitForWindow({L"empty_app", L"", other.Id()});
+    HWND front = StartOtherProgram();
     ASSERT_NE(front, nullptr) << Describe();
     const auto trayItem = [this](WORD mnemonic) {
         PostMessageW(MainWindow(), WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONUP);
