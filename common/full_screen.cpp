@@ -1,5 +1,7 @@
 #include "common/full_screen.h"
 
+#include <optional>
+
 namespace full_screen {
 namespace {
 
@@ -22,18 +24,26 @@ bool IsShellWindow(std::wstring_view className) noexcept {
     return false;
 }
 
-}  // namespace
-
-bool IsFullScreen(const Foreground& front) noexcept {
+// The verdict from everything but the rectangles; none when they decide.
+std::optional<bool> VerdictBeforeRectangles(const Foreground& front) noexcept {
     if (IsShellWindow(front.className)) return false;
     const int state = front.reportedState;
     if (state == kStateBusy || state == kStateDirect3DFullScreen || state == kStatePresentationMode) return true;
     if ((front.style & kStyleVisible) == 0 || (front.style & kStyleMinimized) != 0) return false;
     if ((front.style & kStyleCaption) == kStyleCaption) return false;
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool IsFullScreen(const Foreground& front) noexcept {
+    if (const auto verdict = VerdictBeforeRectangles(front)) return *verdict;
     const Rect& w = front.window;
     const Rect& m = front.monitor;
     const bool monitorKnown = m.right > m.left && m.bottom > m.top;
     return monitorKnown && w.left <= m.left && w.top <= m.top && w.right >= m.right && w.bottom >= m.bottom;
 }
+
+bool NeedsMonitor(const Foreground& front) noexcept { return !VerdictBeforeRectangles(front).has_value(); }
 
 }  // namespace full_screen

@@ -45,4 +45,8 @@ struct Foreground {
 // edges when the taskbar hides itself. The desktop and the taskbar never count.
 bool IsFullScreen(const Foreground& front) noexcept;
 
+// Whether the verdict turns on the monitor at all; when not (a title bar, the
+// shell's word, a hidden window), asking the system for it can be skipped.
+bool NeedsMonitor(const Foreground& front) noexcept;
+
 }  // namespace full_screen
