@@ -222,28 +222,27 @@ TEST(WriteOptions, ReplacesReadOnlyAndReportsFailures) {
 }
 
 // fullscreen.x, beside opt.x: only a value line of 0 turns the quiet off; any
-// other bytes, a missing or an unreadable file give the default.
-TEST(FullScreenSetting, OnlyAZeroValueLineTurnsItOffAndTheFileIsNeverCreatedByReading) {
-    using launcher::ParseFullScreenSetting;
-    EXPECT_EQ(launcher::BuildFullScreenSettingText(true), "[ FullScreen_NoSummon ] =\r\n1\r\n");
-    for (bool quiet : {true, false}) {
-        EXPECT_EQ(ParseFullScreenSetting(launcher::BuildFullScreenSettingText(quiet)), quiet);
-    }
-    for (const char* off : {"h\r\n0\r\n", "h\n0\n", "h\r\n 0 \r\nrest", "h\r\n0"}) {
-        EXPECT_FALSE(ParseFullScreenSetting(off)) << off;
-    }
-    const std::vector<std::string> defaults{"",           "0",           "h\r\n",       "h\r\n00\r\n",
-                                            "h\r\n0 1\r\n", "h\r\n-0\r\n", "h\r\nno\r\n", std::string("h\r\n\0" "0\r\n", 7),
-                                            "\x82\xa0\r\n\xff\r\n"};
-    for (const std::string& on : defaults) {
-        EXPECT_TRUE(ParseFullScreenSetting(on)) << on;
+// other bytes, an unreadable or a missing file (never created by reading) give
+// the default.
+TEST(FullScreenSetting, OnlyAZeroValueLineTurnsItOff) {
+    using launcher::BuildFullScreenSettingText;
+    EXPECT_EQ(BuildFullScreenSettingText(true), "[ FullScreen_NoSummon ] =\r\n1\r\n");
+    const std::pair<std::string, bool> files[] = {
+        {BuildFullScreenSettingText(false), false}, {BuildFullScreenSettingText(true), true}, {"h\n0\n", false},
+        {"h\r\n 0 \r\nrest", false}, {"h\r\n0", false}, {"", true}, {"0", true}, {"h\r\n00\r\n", true},
+        {"h\r\n0 1\r\n", true}, {"h\r\n-0\r\n", true}, {std::string("h\r\n\0" "0\r\n", 7), true},
+        {"\x82\xa0\r\n\xff\r\n", true}};
+    for (const auto& [bytes, quiet] : files) {
+        MemoryFileStore store;
+        store.files["fullscreen.x"] = bytes;
+        EXPECT_EQ(launcher::ReadFullScreenSetting(store, "fullscreen.x"), quiet) << bytes;
+        UnreadableStore unreadable;
+        unreadable.files["fullscreen.x"] = bytes;
+        EXPECT_TRUE(launcher::ReadFullScreenSetting(unreadable, "fullscreen.x")) << bytes;
     }
     MemoryFileStore store;
     EXPECT_TRUE(launcher::ReadFullScreenSetting(store, "fullscreen.x"));
     EXPECT_EQ(store.files.count("fullscreen.x"), 0u);
-    UnreadableStore unreadable;
-    unreadable.files["fullscreen.x"] = "h\r\n0\r\n";
-    EXPECT_TRUE(launcher::ReadFullScreenSetting(unreadable, "fullscreen.x"));
 }
 
 TEST(FullScreenSetting, ToggleReplacesTheReadOnlyFileOrWarnsAndKeepsTheChoiceForThisRun) {
