@@ -236,13 +236,13 @@ TEST(FullScreenSetting, OnlyAZeroValueLineTurnsItOff) {
         MemoryFileStore store;
         store.files["fullscreen.x"] = bytes;
         EXPECT_EQ(launcher::ReadFullScreenSetting(store, "fullscreen.x"), quiet) << bytes;
-        UnreadableStore unreadable;
-        unreadable.files["fullscreen.x"] = bytes;
-        EXPECT_TRUE(launcher::ReadFullScreenSetting(unreadable, "fullscreen.x")) << bytes;
     }
-    MemoryFileStore store;
-    EXPECT_TRUE(launcher::ReadFullScreenSetting(store, "fullscreen.x"));
-    EXPECT_EQ(store.files.count("fullscreen.x"), 0u);
+    UnreadableStore unreadable;
+    unreadable.files["fullscreen.x"] = BuildFullScreenSettingText(false);
+    EXPECT_TRUE(launcher::ReadFullScreenSetting(unreadable, "fullscreen.x"));
+    MemoryFileStore fresh;
+    EXPECT_TRUE(launcher::ReadFullScreenSetting(fresh, "fullscreen.x"));
+    EXPECT_EQ(fresh.files.count("fullscreen.x"), 0u);
 }
 
 TEST(FullScreenSetting, ToggleReplacesTheReadOnlyFileOrWarnsAndKeepsTheChoiceForThisRun) {
