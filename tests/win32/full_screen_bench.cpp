@@ -1,7 +1,6 @@
-// Prints what the full-screen check costs at the tap that would summon: the
-// whole query with a full-screen and with an ordinary window in front, and the
-// shell's report alone. Not a test; run it under Wine:
-// scripts/wine-run build/<folder>/bin/full_screen_bench.exe
+// Prints what the full-screen check costs at the tap that would summon, with a
+// full-screen and with an ordinary window in front, and the shell's report
+// alone. Not a test: scripts/wine-run build/<folder>/bin/full_screen_bench.exe
 #include <windows.h>
 #include <shellapi.h>
 
@@ -10,8 +9,6 @@
 #include <vector>
 
 #include "common/win32/full_screen_win32.h"
-
-namespace {
 
 // Microseconds per call, the median of 101 batches of 200 calls.
 template <typename Call>
@@ -29,27 +26,21 @@ double MedianMicroseconds(Call call) {
     return perCall[50];
 }
 
-}  // namespace
-
 int main() {
-    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     std::printf("full-screen check at a summoning tap (median of 101 batches of 200 calls)\n");
-    for (const DWORD style : {DWORD{WS_POPUP}, DWORD{WS_OVERLAPPEDWINDOW}}) {
-        HWND window = CreateWindowExW(0, L"STATIC", L"bench", style | WS_VISIBLE, screen.left, screen.top,
-                                      style == WS_POPUP ? screen.right : 400, style == WS_POPUP ? screen.bottom : 300,
-                                      nullptr, nullptr, nullptr, nullptr);
+    for (const bool whole : {true, false}) {
+        HWND window = CreateWindowExW(0, L"STATIC", L"bench", (whole ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE, 0,
+                                      0, whole ? GetSystemMetrics(SM_CXSCREEN) : 400,
+                                      whole ? GetSystemMetrics(SM_CYSCREEN) : 300, nullptr, nullptr, nullptr, nullptr);
         SetForegroundWindow(window);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
         bool fullScreen = false;
         const double cost = MedianMicroseconds([&] { fullScreen = win32::ForegroundIsFullScreen(); });
-        std::printf("  %-36s %8.2f us  (full-screen: %s)\n",
-                    style == WS_POPUP ? "borderless whole-screen window" : "ordinary window", cost,
-                    fullScreen ? "yes" : "no");
+        std::printf("  %-32s %8.2f us  (full-screen: %s)\n", whole ? "borderless whole-screen window" : "ordinary window",
+                    cost, fullScreen ? "yes" : "no");
         DestroyWindow(window);
     }
     QUERY_USER_NOTIFICATION_STATE state{};
     const double shell = MedianMicroseconds([&] { SHQueryUserNotificationState(&state); });
-    std::printf("  %-36s %8.2f us  (state %d)\n", "of it, the shell's report alone", shell, static_cast<int>(state));
+    std::printf("  %-32s %8.2f us  (state %d)\n", "of it, the shell's report alone", shell, static_cast<int>(state));
     return 0;
 }
