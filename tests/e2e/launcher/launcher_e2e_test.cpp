@@ -308,15 +308,11 @@ TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLe
     ASSERT_TRUE(tobi.WaitForExit()) << "the letters went elsewhere\n" << Describe();
 }
 
-// The program in front made borderless over its whole monitor, as a game or a
-// presentation is, or maximised with its title bar, as a window at work is.
+// The program in front made borderless over the whole (only) monitor, as a game
+// or a presentation is, or maximised with its title bar, as a window at work is.
 void ShapeAndRaise(HWND window, bool fullScreen) {
     SetWindowLongW(window, GWL_STYLE, (fullScreen ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
-    const RECT& m = monitor.rcMonitor;
-    SetWindowPos(window, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_FRAMECHANGED);
+    SetWindowPos(window, HWND_TOP, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), SWP_FRAMECHANGED);
     if (!fullScreen) ShowWindow(window, SW_MAXIMIZE);
     ASSERT_TRUE(e2e::BringToForeground(window));
 }
