@@ -22,8 +22,8 @@ constexpr std::uint32_t kStyleMinimized = 0x20000000;
 // The shell's report of the user's state (SHQueryUserNotificationState's
 // values); 0 when it was not asked or could not answer.
 constexpr int kStateUnknown = 0;
-constexpr int kStateNotPresent = 1;        // screen saver, locked
-constexpr int kStateBusy = 2;              // a full-screen program, or presentation settings
+constexpr int kStateNotPresent = 1;          // screen saver, locked
+constexpr int kStateBusy = 2;                // a full-screen program, or presentation settings
 constexpr int kStateDirect3DFullScreen = 3;  // exclusive Direct3D
 constexpr int kStatePresentationMode = 4;
 constexpr int kStateAcceptsNotifications = 5;
