@@ -1,13 +1,16 @@
-// The launcher's reading of opt.x for any bytes, and its writing.
+// The launcher's reading of opt.x and of fullscreen.x for any bytes, and its
+// writing of opt.x.
 //
 // Invariants: no crash; a written opt.x is exactly eight CR LF lines and reads
 // back as the same three values, for the values read from any file and for any
 // three ints (taken from the input's first twelve bytes); reading through the
 // file store gives what the plain reading gives and writes only a missing or
-// empty file (the 59-byte default file).
+// empty file (the 59-byte default file); fullscreen.x reads through the store
+// as the plain reading does and is never written by reading.
 #include <cstring>
 
 #include "fuzz_support.h"
+#include "launcher/full_screen_setting.h"
 #include "launcher/options_file.h"
 #include "tests/support/memory_file_store.h"
 
@@ -59,5 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(SameValues(stored, read));
         FUZZ_CHECK(store.writeCount == 0 && store.files["opt.x"] == bytes);
     }
+
+    MemoryFileStore settingStore;
+    settingStore.files["fullscreen.x"] = bytes;
+    const bool quiet = launcher::ReadFullScreenSetting(settingStore, "fullscreen.x");
+    FUZZ_CHECK(quiet == launcher::ParseFullScreenSetting(bytes));
+    FUZZ_CHECK(settingStore.writeCount == 0 && settingStore.files["fullscreen.x"] == bytes);
     return 0;
 }

@@ -2,8 +2,10 @@
 
 #include <shellapi.h>
 
+#include "common/win32/full_screen_win32.h"
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
+#include "launcher/full_screen_setting.h"
 #include "launcher/letter_menu.h"
 #include "launcher/win32/about_dialog.h"
 #include "launcher/win32/foreground.h"
@@ -19,6 +21,7 @@ constexpr UINT kTrayIconId = ID_TRAY_ICON;
 constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
+const char* const kFullScreenFile = "fullscreen.x";
 
 // The trigger's time stamp of a key event from its own tick.
 int KeyEventStamp(DWORD eventTick) {
@@ -80,6 +83,7 @@ BOOL LauncherWindow::OnInitDialog() {
     startupFolder_ = win32::CurrentDirectory();
     win32::ChangeDirectory(startupFolder_);
     options_ = launcher::ReadOptions(Files(), kOptionsFile);
+    quietOverFullScreen_ = launcher::ReadFullScreenSetting(Files(), kFullScreenFile);
     if (!LoadRegistrationList()) {
         ShowFatalError();
         return TRUE;
@@ -154,7 +158,8 @@ void LauncherWindow::SetAction(unsigned action) { hook_.SetAction(action); }
 void LauncherWindow::SetKey(unsigned virtualKey) { hook_.SetKey(virtualKey); }
 
 void LauncherWindow::OnKeyNotification(DWORD eventTick) {
-    if (trigger_.OnKeyNotification(KeyEventStamp(eventTick), options_.countIndex, options_.speed)) {
+    if (trigger_.OnKeyNotification(KeyEventStamp(eventTick), options_.countIndex, options_.speed) &&
+        !(quietOverFullScreen_ && win32::ForegroundIsFullScreen())) {
         SummonLetterMenu();
     }
 }
@@ -188,6 +193,7 @@ void LauncherWindow::ShowTrayMenu() {
     HMENU popup = GetSubMenu(menu.get(), 0);
     const bool runsAtSignIn = SignInShortcut().Starts({win32::ModulePath(), startupFolder_});
     CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (runsAtSignIn ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(popup, ID_FULL_SCREEN_QUIET, MF_BYCOMMAND | (quietOverFullScreen_ ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd());
@@ -239,6 +245,14 @@ void LauncherWindow::ToggleRunAtSignIn() {
     } else if (!thisLauncher.program.empty()) {
         shortcut.Create(thisLauncher);
     }
+}
+
+void LauncherWindow::ToggleQuietOverFullScreen() {
+    win32::ChangeDirectory(startupFolder_);
+    const std::string warning = launcher::ToggleFullScreenSetting(quietOverFullScreen_, Files(), kFullScreenFile);
+    if (warning.empty()) return;
+    // Standalone, as the version box, so that it raises no hidden window.
+    MessageBoxW(nullptr, win32::WideFromCp932(warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
 }
 
 void LauncherWindow::StartRegistrar() {
@@ -296,6 +310,7 @@ bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
         case launcher::commands::kHelpContents: OpenHelpPage(); return true;
         case ID_RUN_FILE: OnRunFileCommand(); return true;
         case ID_RUN_AT_SIGN_IN: ToggleRunAtSignIn(); return true;
+        case ID_FULL_SCREEN_QUIET: ToggleQuietOverFullScreen(); return true;
         case IDC_SHOW_LETTER_MENU: ShowLetterMenu(); return true;
         default: return Dialog::OnCommand(id, notification, control);
     }

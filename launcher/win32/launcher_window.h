@@ -74,6 +74,7 @@ private:
     void OnOptionsCommand();
     void OnRunFileCommand();
     void ToggleRunAtSignIn();
+    void ToggleQuietOverFullScreen();
     std::wstring PathOfCommand(UINT command) const;
 
     launcher::MenuNode letterTree_;  // the letter menu's submenus are filled from it as they open
@@ -82,6 +83,8 @@ private:
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
     std::wstring startupFolder_;
     launcher::Options options_;
+    // Taps do not summon while the program in front is full-screen (fullscreen.x).
+    bool quietOverFullScreen_ = true;
     win32::UniqueIcon icon_;       // 32 x 32, resource 128
     win32::UniqueIcon smallIcon_;  // the same picture at the small-icon size
     CMouseHook hook_;

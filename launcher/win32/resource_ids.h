@@ -32,6 +32,7 @@
 // Beside the described commands: below the letter menu's placeholder and
 // reserved identifiers, so that it meets none of them.
 #define ID_RUN_AT_SIGN_IN 32809
+#define ID_FULL_SCREEN_QUIET 32808
 
 // The system menu's version item
 #define IDM_ABOUT_SYSTEM 0x0010

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "launcher/full_screen_setting.h"
 #include "tests/support/memory_file_store.h"
 
 namespace {
@@ -218,6 +219,48 @@ TEST(WriteOptions, ReplacesReadOnlyAndReportsFailures) {
     const WriteResult failed = launcher::WriteOptions(store, "opt.x", {0, 0, 0});
     EXPECT_EQ(failed.error, WriteError::InUse);
     EXPECT_EQ(store.files["opt.x"], FileWithValueLines("2", "0", "100"));  // the old file stays whole
+}
+
+// fullscreen.x, beside opt.x: only a value line of 0 turns the quiet off; any
+// other bytes, an unreadable or a missing file (never created by reading) give
+// the default.
+TEST(FullScreenSetting, OnlyAZeroValueLineTurnsItOff) {
+    using launcher::BuildFullScreenSettingText;
+    EXPECT_EQ(BuildFullScreenSettingText(true), "[ FullScreen_NoSummon ] =\r\n1\r\n");
+    const std::pair<std::string, bool> files[] = {
+        {BuildFullScreenSettingText(false), false}, {BuildFullScreenSettingText(true), true}, {"h\n0\n", false},
+        {"h\r\n 0 \r\nrest", false}, {"h\r\n0", false}, {"", true}, {"0", true}, {"h\r\n00\r\n", true},
+        {"h\r\n0 1\r\n", true}, {"h\r\n-0\r\n", true}, {std::string("h\r\n\0" "0\r\n", 7), true},
+        {"\x82\xa0\r\n\xff\r\n", true}};
+    for (const auto& [bytes, quiet] : files) {
+        MemoryFileStore store;
+        store.files["fullscreen.x"] = bytes;
+        EXPECT_EQ(launcher::ReadFullScreenSetting(store, "fullscreen.x"), quiet) << bytes;
+    }
+    UnreadableStore unreadable;
+    unreadable.files["fullscreen.x"] = BuildFullScreenSettingText(false);
+    EXPECT_TRUE(launcher::ReadFullScreenSetting(unreadable, "fullscreen.x"));
+    MemoryFileStore fresh;
+    EXPECT_TRUE(launcher::ReadFullScreenSetting(fresh, "fullscreen.x"));
+    EXPECT_EQ(fresh.files.count("fullscreen.x"), 0u);
+}
+
+TEST(FullScreenSetting, ToggleReplacesTheReadOnlyFileOrWarnsAndKeepsTheChoiceForThisRun) {
+    MemoryFileStore store;
+    store.files["opt.x"] = kDefaultFile;
+    bool quiet = launcher::ReadFullScreenSetting(store, "fullscreen.x");
+    EXPECT_EQ(launcher::ToggleFullScreenSetting(quiet, store, "fullscreen.x"), "");
+    EXPECT_FALSE(quiet);
+    EXPECT_FALSE(launcher::ReadFullScreenSetting(store, "fullscreen.x"));
+    EXPECT_EQ(store.readOnly.count("fullscreen.x"), 1u);
+    EXPECT_EQ(store.files["opt.x"], kDefaultFile);
+
+    store.failNextWrites = WriteError::InUse;
+    const std::string warning = launcher::ToggleFullScreenSetting(quiet, store, "fullscreen.x");
+    EXPECT_TRUE(quiet);
+    EXPECT_NE(warning.find("fullscreen.x を使用中"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("(エラーコード 5)"), std::string::npos) << warning;
+    EXPECT_EQ(store.files["fullscreen.x"], launcher::BuildFullScreenSettingText(false));  // the old file, whole
 }
 
 }  // namespace

@@ -115,8 +115,16 @@ protected:
 
     static std::wstring Describe() { return e2e::DescribeTopWindows(); }
 
+    // Starts empty_app.exe, another program for the launcher to come over; its window.
+    HWND StartOtherProgram() {
+        EXPECT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
+        other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
+        return e2e::WaitForWindow({L"empty_app", L"", other.Id()});
+    }
+
     e2e::TestFolder folder{L"tobi-launcher-e2e"};
-    e2e::Process tobi;  // after `folder`: ends before the folder is removed
+    e2e::Process tobi;  // after `folder`: these end before the folder is removed
+    e2e::Process other;
 };
 
 TEST_F(LauncherTest, FreshFolderGetsDefaultOptionsEmptyListAndOneMenuAtStart) {
@@ -317,10 +325,8 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
 }
 
 TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
-    ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
-    e2e::Process other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
-    HWND front = e2e::WaitForWindow({L"empty_app", L"", other.Id()});
+    HWND front = StartOtherProgram();
     ASSERT_NE(front, nullptr) << Describe();
     ASSERT_TRUE(e2e::BringToForeground(front));
     ASSERT_EQ(GetForegroundWindow(), front);
@@ -337,6 +343,66 @@ TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLe
 
     ASSERT_NO_FATAL_FAILURE(Choose("EXI"));  // the letters must reach the menu
     ASSERT_TRUE(tobi.WaitForExit()) << "the letters went elsewhere\n" << Describe();
+}
+
+// The program in front made borderless over the whole (only) monitor, as a game
+// or a presentation is, or maximised with its title bar, as a window at work is.
+void ShapeAndRaise(HWND window, bool fullScreen) {
+    SetWindowLongW(window, GWL_STYLE, (fullScreen ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE);
+    SetWindowPos(window, HWND_TOP, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), SWP_FRAMECHANGED);
+    if (!fullScreen) ShowWindow(window, SW_MAXIMIZE);
+    ASSERT_TRUE(e2e::BringToForeground(window));
+}
+
+TEST_F(LauncherTest, NoMenuOverAFullScreenProgramUntilTheTrayItemIsTurnedOffWhichARestartKeeps) {
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    HWND front = StartOtherProgram();
+    ASSERT_NE(front, nullptr) << Describe();
+    const auto trayItem = [this](WORD mnemonic) {
+        PostMessageW(MainWindow(), WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONUP);
+        HWND tray = WaitForMenu();
+        ASSERT_NE(tray, nullptr) << Describe();
+        e2e::PressKey(mnemonic);
+        ASSERT_TRUE(e2e::WaitForWindowGone(tray));
+    };
+    const std::wstring setting = folder.File(L"fullscreen.x");
+
+    ASSERT_NO_FATAL_FAILURE(ShapeAndRaise(front, false));
+    HWND menu = Summon();
+    ASSERT_NE(menu, nullptr) << "no menu over a maximised window\n" << Describe();
+    CloseMenu(menu);
+    ASSERT_NO_FATAL_FAILURE(ShapeAndRaise(front, true));
+    e2e::TapKey(VK_CONTROL, 3, 100);
+    EXPECT_TRUE(NoMenuFor(kQuietMs)) << "the menu opened over a full-screen program";
+    EXPECT_EQ(GetForegroundWindow(), front) << "the full-screen program lost the keyboard";
+    EXPECT_FALSE(e2e::FileExists(setting)) << "the default needs no file";
+
+    ASSERT_NO_FATAL_FAILURE(trayItem('F'));  // "全画面表示中は呼び出さない(&F)", checked until now
+    WaitUntilIdle();
+    const std::string off = "[ FullScreen_NoSummon ] =\r\n0\r\n";
+    EXPECT_EQ(e2e::ReadFileBytes(setting), off);
+    EXPECT_TRUE(e2e::IsReadOnly(setting));
+    EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"opt.x")), kDefaultOptions);
+    ASSERT_TRUE(e2e::BringToForeground(front));
+    ASSERT_NO_FATAL_FAILURE(Choose("EXI"));  // turned off, the menu comes over the full-screen program
+    ASSERT_TRUE(tobi.WaitForExit()) << Describe();
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    ASSERT_TRUE(e2e::BringToForeground(front));
+    menu = Summon();
+    ASSERT_NE(menu, nullptr) << "the restart forgot the choice\n" << Describe();
+    CloseMenu(menu);
+
+    // A file held by another program: a 警告 box, and the old file stays whole.
+    win32::UniqueKernelHandle held(
+        CreateFileW(setting.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    ASSERT_NO_FATAL_FAILURE(trayItem('F'));
+    HWND box = e2e::WaitForWindow({L"警告", e2e::kDialogClass, tobi.Id()});
+    ASSERT_NE(box, nullptr) << Describe();
+    EXPECT_THAT(e2e::StaticTexts(box), Contains(HasSubstr(L"fullscreen.x を使用中")));
+    ASSERT_TRUE(e2e::PressButton(box, IDOK));
+    held.reset();
+    EXPECT_EQ(e2e::ReadFileBytes(setting), off);
 }
 
 TEST_F(LauncherTest, EXIEndsTheProgram) {
