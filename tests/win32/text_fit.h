@@ -1,6 +1,7 @@
 // Which texts of a dialog do not fit in their controls, measured with each
 // control's own font: static texts (every line, or the lines a wrapping text
-// has room for), buttons, check boxes and group captions.
+// has room for), buttons, check boxes and group captions; and which controls
+// a widened text made run into each other or past the dialog's edge.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "common/win32/dialog_font.h"
 
 namespace testing_win32 {
 
@@ -78,5 +81,84 @@ inline std::vector<std::wstring> OverflowingTexts(HWND dialog) {
     }
     return overflows;
 }
+
+inline std::wstring ControlName(HWND control) {
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    wchar_t text[64] = {};
+    GetWindowTextW(control, text, 64);
+    return std::wstring(className) + L" " + std::to_wstring(GetDlgCtrlID(control)) + L" \"" + text + L"\"";
+}
+
+// One description per pair of visible controls that overlap (a group box and
+// what lies wholly inside it do not), and per control past the client area.
+inline std::vector<std::wstring> OverlappingControls(HWND dialog) {
+    struct Placed {
+        HWND control;
+        RECT rect;
+        bool groupBox;
+    };
+    std::vector<Placed> placed;
+    RECT client;
+    GetClientRect(dialog, &client);
+    std::vector<std::wstring> overlaps;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        if (!(style & WS_VISIBLE)) continue;
+        wchar_t className[32] = {};
+        GetClassNameW(control, className, 32);
+        RECT rect;
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+        placed.push_back({control, rect,
+                          lstrcmpiW(className, L"Button") == 0 && (style & BS_TYPEMASK) == BS_GROUPBOX});
+        if (rect.left < 0 || rect.top < 0 || rect.right > client.right || rect.bottom > client.bottom) {
+            overlaps.push_back(ControlName(control) + L" reaches past the dialog's edge");
+        }
+    }
+    const auto inside = [](const RECT& inner, const RECT& outer) {
+        return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+               inner.bottom <= outer.bottom;
+    };
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        for (std::size_t j = i + 1; j < placed.size(); ++j) {
+            RECT common;
+            if (!IntersectRect(&common, &placed[i].rect, &placed[j].rect)) continue;
+            if (placed[i].groupBox && inside(placed[j].rect, placed[i].rect)) continue;
+            if (placed[j].groupBox && inside(placed[i].rect, placed[j].rect)) continue;
+            overlaps.push_back(ControlName(placed[i].control) + L" overlaps " + ControlName(placed[j].control));
+        }
+    }
+    return overlaps;
+}
+
+// The dialog's texts in a face half again as wide as its own (the same
+// height), fitted as a stand-in face is: the layout a wider fallback face gets.
+class WiderFace {
+public:
+    explicit WiderFace(HWND dialog) {
+        const auto own = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+        LOGFONTW font{};
+        GetObjectW(own, sizeof(font), &font);
+        HDC dc = GetDC(dialog);
+        HGDIOBJ previous = SelectObject(dc, own);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, previous);
+        ReleaseDC(dialog, dc);
+        font.lfWidth = metrics.tmAveCharWidth * 3 / 2;
+        font_ = CreateFontIndirectW(&font);
+        for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        }
+        win32::FitControlTexts(dialog);
+    }
+    ~WiderFace() { DeleteObject(font_); }  // after the dialog
+    WiderFace(const WiderFace&) = delete;
+    WiderFace& operator=(const WiderFace&) = delete;
+
+private:
+    HFONT font_ = nullptr;
+};
 
 }  // namespace testing_win32
