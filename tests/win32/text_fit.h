@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/win32/dialog_font.h"
@@ -83,50 +84,42 @@ inline std::vector<std::wstring> OverflowingTexts(HWND dialog) {
 }
 
 inline std::wstring ControlName(HWND control) {
-    wchar_t className[32] = {};
-    GetClassNameW(control, className, 32);
     wchar_t text[64] = {};
     GetWindowTextW(control, text, 64);
-    return std::wstring(className) + L" " + std::to_wstring(GetDlgCtrlID(control)) + L" \"" + text + L"\"";
+    return std::to_wstring(GetDlgCtrlID(control)) + L" \"" + text + L"\"";
 }
 
 // One description per pair of visible controls that overlap (a group box and
 // what lies wholly inside it do not), and per control past the client area.
 inline std::vector<std::wstring> OverlappingControls(HWND dialog) {
-    struct Placed {
-        HWND control;
-        RECT rect;
-        bool groupBox;
-    };
-    std::vector<Placed> placed;
+    std::vector<std::pair<HWND, RECT>> placed;
     RECT client;
     GetClientRect(dialog, &client);
     std::vector<std::wstring> overlaps;
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        const LONG style = GetWindowLongW(control, GWL_STYLE);
-        if (!(style & WS_VISIBLE)) continue;
-        wchar_t className[32] = {};
-        GetClassNameW(control, className, 32);
+        if (!(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE)) continue;
         RECT rect;
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-        placed.push_back({control, rect,
-                          lstrcmpiW(className, L"Button") == 0 && (style & BS_TYPEMASK) == BS_GROUPBOX});
-        if (rect.left < 0 || rect.top < 0 || rect.right > client.right || rect.bottom > client.bottom) {
+        placed.emplace_back(control, rect);
+        RECT within;
+        if (!IntersectRect(&within, &rect, &client) || !EqualRect(&within, &rect)) {
             overlaps.push_back(ControlName(control) + L" reaches past the dialog's edge");
         }
     }
-    const auto inside = [](const RECT& inner, const RECT& outer) {
-        return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-               inner.bottom <= outer.bottom;
+    const auto holds = [](const std::pair<HWND, RECT>& box, const RECT& inner) {
+        wchar_t className[16] = {};
+        GetClassNameW(box.first, className, 16);
+        RECT common;
+        return lstrcmpiW(className, L"Button") == 0 && (GetWindowLongW(box.first, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+               IntersectRect(&common, &inner, &box.second) && EqualRect(&common, &inner);
     };
     for (std::size_t i = 0; i < placed.size(); ++i) {
         for (std::size_t j = i + 1; j < placed.size(); ++j) {
             RECT common;
-            if (!IntersectRect(&common, &placed[i].rect, &placed[j].rect)) continue;
-            if (placed[i].groupBox && inside(placed[j].rect, placed[i].rect)) continue;
-            if (placed[j].groupBox && inside(placed[i].rect, placed[j].rect)) continue;
-            overlaps.push_back(ControlName(placed[i].control) + L" overlaps " + ControlName(placed[j].control));
+            if (!IntersectRect(&common, &placed[i].second, &placed[j].second)) continue;
+            if (holds(placed[i], placed[j].second) || holds(placed[j], placed[i].second)) continue;
+            overlaps.push_back(ControlName(placed[i].first) + L" overlaps " + ControlName(placed[j].first));
         }
     }
     return overlaps;
@@ -154,8 +147,6 @@ public:
         win32::FitControlTexts(dialog);
     }
     ~WiderFace() { DeleteObject(font_); }  // after the dialog
-    WiderFace(const WiderFace&) = delete;
-    WiderFace& operator=(const WiderFace&) = delete;
 
 private:
     HFONT font_ = nullptr;
