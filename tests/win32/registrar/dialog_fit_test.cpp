@@ -38,7 +38,7 @@ TEST(DialogFit, EveryDialogOfTheRegistrar) {
     nameCheck.startupFolder = folder.Path();
     ExpectTextsFit(nameCheck);
     registrar::ReportDialog report;
-    report.message = L"以下のファイルは、登録名にエラーがあったためその登録が実行されませんでした。";
+    report.message = L"以下のファイルは、パスにフォルダーが含まれていないためその登録が実行されませんでした。";
     ExpectTextsFit(report);
 }
 
