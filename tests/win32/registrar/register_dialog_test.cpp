@@ -468,7 +468,6 @@ TEST_F(RegisterDialogTest, ACommitElsewhereWhileTheNameCheckIsOpenIsKept) {
     answerer
         .Then(L"登録名チェック",
               [&](HWND check) {
-                  SetFileAttributesW(folder.File(L"cr.x").c_str(), FILE_ATTRIBUTE_NORMAL);
                   WriteCrX({a, spaced, c});  // b deleted and c added there
                   PostCommand(check, IDOK);
               })
