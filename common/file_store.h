@@ -35,6 +35,11 @@ struct ReadResult {
     bool ok() const { return error == ReadError::None; }
 };
 
+// What a look for a file or folder found. Only "no such file" and "no such
+// folder" mean Missing; a drive without its medium or a share that cannot be
+// reached now is Unknown: nobody can say the file is gone.
+enum class Presence { Present, Missing, Unknown };
+
 class FileStore {
 public:
     virtual ~FileStore() = default;
@@ -49,8 +54,10 @@ public:
     // file whole.
     virtual WriteResult Replace(const std::string& path, const std::string& bytes, bool readOnly) = 0;
 
-    // Whether something (file or folder) exists at the path.
-    virtual bool Exists(const std::string& path) = 0;
+    // Whether something (file or folder) is at the path.
+    virtual Presence Lookup(const std::string& path) = 0;
+
+    bool Exists(const std::string& path) { return Lookup(path) == Presence::Present; }
 };
 
 // Text ends at the first NUL byte, as every reader of the programs' files sees it.

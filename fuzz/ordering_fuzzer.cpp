@@ -31,7 +31,13 @@ using registrar::Entry;
 // entries already.
 constexpr std::size_t kOracleLimit = 32;
 
-bool FileExists(const std::string& path) { return path.find('?') == std::string::npos; }
+// '?' in a path marks a file that is gone, '*' one whose lookup cannot answer.
+Presence LookUp(const std::string& path) {
+    if (path.find('?') != std::string::npos) return Presence::Missing;
+    return path.find('*') != std::string::npos ? Presence::Unknown : Presence::Present;
+}
+
+bool FileExists(const std::string& path) { return LookUp(path) != Presence::Missing; }
 
 std::string PathOf(const Entry& entry) { return entry.folderText + registrar::FileNameOf(entry.nameField); }
 
@@ -54,12 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<int> progress;
     progress.reserve(2 * table.size() + 40);  // per entry in two passes, then per letter
     const registrar::OrderResult result =
-        registrar::OrderEntries(table, FileExists, [&](int percent) { progress.push_back(percent); });
+        registrar::OrderEntries(table, LookUp, [&](int percent) { progress.push_back(percent); });
 
     std::vector<std::string> expectedMissing;
+    std::vector<std::string> expectedUnchecked;
     std::vector<Entry> expectedSurvivors;
     std::map<Identity, bool> seen;
     for (const Entry& entry : table) {
+        if (LookUp(PathOf(entry)) == Presence::Unknown) expectedUnchecked.push_back(entry.folderText + entry.nameField);
         if (!FileExists(PathOf(entry))) {
             expectedMissing.push_back(entry.folderText + entry.nameField);
         } else if (seen.emplace(IdentityOf(entry), true).second) {
@@ -67,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     FUZZ_CHECK(result.missing == expectedMissing);
+    FUZZ_CHECK(result.unchecked == expectedUnchecked);
 
     std::vector<Entry> sortedResult = result.entries;
     std::sort(sortedResult.begin(), sortedResult.end(), EntryLess);

@@ -1,5 +1,7 @@
 #include "registrar/file_failure_messages.h"
 
+#include <algorithm>
+
 namespace registrar {
 namespace {
 
@@ -41,7 +43,7 @@ std::string ReadFailureMessage(const ReadResult& result) {
 }
 
 std::string CommitRefusedMessage(const ReadResult& result) {
-    return "cr.x をまだ読み込めないため、登録は実行されませんでした。\n" + ReadReason(result) +
+    return "cr.x を読み込めないため、登録は実行されませんでした。\n" + ReadReason(result) +
            "\n\ncr.x は元のままです。登録の一覧もそのまま残っていますので、cr.x を使っているプログラムを"
            "閉じるなど原因を取り除いてからもう一度 OK を押すか、キャンセルで終了してください。";
 }
@@ -50,6 +52,24 @@ std::string WriteFailureMessage(const WriteResult& result) {
     return "cr.x に書き込めなかったため、登録は実行されませんでした。\n" + WriteReason(result) +
            "\n\ncr.x は元のままです。登録の一覧もそのまま残っていますので、原因を取り除いてから"
            "もう一度 OK を押すか、キャンセルで終了してください。";
+}
+
+std::string CommitFailureMessage(const CommitResult& result) {
+    switch (result.status) {
+        case CommitStatus::Unreadable: return CommitRefusedMessage(result.read);
+        case CommitStatus::OverLimit: {
+            const std::size_t count = result.ordered.entries.size();
+            const std::size_t over = count - std::min<std::size_t>(count, kMaxEntries);
+            return "登録が " + std::to_string(kMaxEntries) + " 件を超えるため、登録は実行されませんでした。\n"
+                   "重複と見つからないファイルを除いても " + std::to_string(count) + " 件あります。"
+                   "\n\ncr.x は元のままです。一覧には、いまの cr.x の登録にこのウィンドウでの変更を加えたものが"
+                   "表示されています。" + std::to_string(over) + " 件以上を削除してから、もう一度 OK を押すか、"
+                   "キャンセルで終了してください。";
+        }
+        case CommitStatus::WriteFailed:
+        case CommitStatus::Written: break;
+    }
+    return WriteFailureMessage(result.write);
 }
 
 }  // namespace registrar

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/file_store.h"
+#include "registrar/commit.h"
 
 namespace registrar {
 
@@ -13,10 +14,13 @@ namespace registrar {
 // and OK reads it again before anything is written.
 std::string ReadFailureMessage(const ReadResult& result);
 
-// At OK: cr.x could still not be read, so nothing is written.
+// At OK: cr.x could not be read, so nothing is written.
 std::string CommitRefusedMessage(const ReadResult& result);
 
 // At OK: the new cr.x could not be written; the old one is whole.
 std::string WriteFailureMessage(const WriteResult& result);
+
+// Why a commit wrote nothing: one of the above, or more than 1000 entries.
+std::string CommitFailureMessage(const CommitResult& result);
 
 }  // namespace registrar

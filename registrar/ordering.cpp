@@ -100,7 +100,7 @@ int BucketOfKey(const std::string& registrationKey) {
 }
 
 OrderResult OrderEntries(std::vector<Entry> entries,
-                         const std::function<bool(const std::string& path)>& fileExists,
+                         const std::function<Presence(const std::string& path)>& lookup,
                          const std::function<void(int percent)>& progress,
                          OrderStatistics* statistics) {
     const auto show = [&](int percent) {
@@ -116,8 +116,9 @@ OrderResult OrderEntries(std::vector<Entry> entries,
     int remaining = static_cast<int>(entries.size());
     for (Entry& entry : entries) {
         const int position = static_cast<int>(present.size());
-        const bool exists = !fileExists || fileExists(entry.folderText + FileNameOf(entry.nameField));
-        if (exists) {
+        const Presence presence = lookup ? lookup(entry.folderText + FileNameOf(entry.nameField)) : Presence::Present;
+        if (presence == Presence::Unknown) result.unchecked.push_back(entry.folderText + entry.nameField);
+        if (presence != Presence::Missing) {
             present.push_back(std::move(entry));
             show(Percent(position, remaining));
         } else {

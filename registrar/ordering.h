@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_store.h"
 #include "registrar/registration_file.h"
 
 namespace registrar {
@@ -32,8 +33,9 @@ std::string MakeSortKey(const std::string& nameField);
 int BucketOfKey(const std::string& registrationKey);
 
 struct OrderResult {
-    std::vector<Entry> entries;        // in the order cr.x is written
-    std::vector<std::string> missing;  // folder text + name field, table order
+    std::vector<Entry> entries;          // in the order cr.x is written
+    std::vector<std::string> missing;    // folder text + name field, table order
+    std::vector<std::string> unchecked;  // kept, though their lookup could not answer
 };
 
 // What a run cost, for benchmarks.
@@ -42,13 +44,14 @@ struct OrderStatistics {
     std::uint64_t rankComparisons = 0;  // comparisons of precomputed key ranks
 };
 
-// Runs the existence check (path = folder text + file name), the bucketing
-// and the sort, and reports the progress bar's position (0-100) as it goes:
+// Runs the existence check (path = folder text + file name; only a Missing
+// entry is dropped, an Unknown one is kept and listed), the bucketing and the
+// sort, and reports the progress bar's position (0-100) as it goes:
 // 0 before each of the three passes, then after every entry of the first two
 // and after every letter bucket of the third. A position that works out below 0,
 // or one with nothing left to count, is reported as 0.
 OrderResult OrderEntries(std::vector<Entry> entries,
-                         const std::function<bool(const std::string& path)>& fileExists,
+                         const std::function<Presence(const std::string& path)>& lookup,
                          const std::function<void(int percent)>& progress,
                          OrderStatistics* statistics = nullptr);
 

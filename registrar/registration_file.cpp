@@ -1,7 +1,5 @@
 #include "registrar/registration_file.h"
 
-#include <algorithm>
-
 #include "common/cp932.h"
 
 namespace registrar {
@@ -30,13 +28,6 @@ std::vector<Entry> ParseRegistrationFile(const std::string& fileBytes) {
         entry.nameField += tail;
         entries.push_back(std::move(entry));
     }
-    return entries;
-}
-
-std::vector<Entry> FileEntriesFirst(const std::string& fileBytes, const std::vector<Entry>& listed) {
-    std::vector<Entry> entries = ParseRegistrationFile(fileBytes);
-    const std::size_t taken = std::min(static_cast<std::size_t>(kMaxEntries) - entries.size(), listed.size());
-    entries.insert(entries.end(), listed.begin(), listed.begin() + static_cast<std::ptrdiff_t>(taken));
     return entries;
 }
 

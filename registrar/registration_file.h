@@ -28,11 +28,6 @@ struct Entry {
 // backslash in its head is kept whole as the name field with an empty folder).
 std::vector<Entry> ParseRegistrationFile(const std::string& fileBytes);
 
-// The entries of a cr.x that is read only at the commit (its first read had
-// failed) in front of the list's own, at most 1000 in all: the file's entries
-// all stay, the list's last ones give way.
-std::vector<Entry> FileEntriesFirst(const std::string& fileBytes, const std::vector<Entry>& listed);
-
 // Folder text, name field, CR LF per entry, in table order.
 std::string BuildRegistrationText(const std::vector<Entry>& entries);
 

@@ -63,6 +63,8 @@ bool HasValidRegistrationKey(const std::string& nameField) {
 std::vector<std::size_t> CheckRegistrationNames(const std::vector<Entry>& entries) {
     std::vector<std::size_t> invalid;
     for (std::size_t position = 0; position < entries.size(); ++position) {
+        // A line without a folder is left out by the commit whatever its name.
+        if (entries[position].folderText.empty()) continue;
         if (!HasValidRegistrationKey(entries[position].nameField)) invalid.push_back(position);
     }
     return invalid;

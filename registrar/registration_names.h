@@ -46,7 +46,7 @@ bool IsValidRegistrationKey(const std::string& key);
 bool HasValidRegistrationKey(const std::string& nameField);
 
 // List positions whose key is not valid, first to last: the rows of the
-// name-check dialog.
+// name-check dialog. Lines without a folder are not among them.
 std::vector<std::size_t> CheckRegistrationNames(const std::vector<Entry>& entries);
 
 // Removes every entry whose key is not valid and returns their texts (folder

@@ -3,10 +3,20 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace win32 {
 
 namespace {
+
+// A control as the fitting lays it out: where it was, and its new left edge and width.
+struct Placement {
+    HWND control;
+    RECT original;
+    int left;
+    int width;
+    bool groupBox;
+};
 
 int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
@@ -103,6 +113,93 @@ int ButtonFrame(HWND control, int averageCharWidth) {
     return GetSystemMetrics(SM_CXMENUCHECK) + averageCharWidth;
 }
 
+// The narrowest width from the control's present one up at which its text
+// fits in the lines it has room for; the present width for other controls.
+// Raises `averageCharWidth` to the text's font's.
+int FittingWidth(HWND control, const RECT& rect, int& averageCharWidth) {
+    const int present = rect.right - rect.left;
+    bool wraps = false;
+    if (!IsTextControl(control, wraps)) return present;
+    const int length = GetWindowTextLengthW(control);
+    if (length <= 0) return present;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
+
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    averageCharWidth = std::max<int>(averageCharWidth, metrics.tmAveCharWidth);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    wchar_t className[16] = {};
+    GetClassNameW(control, className, 16);
+    const bool button = lstrcmpiW(className, L"Button") == 0;
+    const int frame = button ? ButtonFrame(control, metrics.tmAveCharWidth) : 0;
+    UINT format = DT_CALCRECT | DT_EXPANDTABS;
+    if (!button && (style & SS_NOPREFIX)) format |= DT_NOPREFIX;
+    if (button || !wraps) format |= DT_SINGLELINE;
+    if (!button && wraps) format |= DT_WORDBREAK;
+
+    const int lineHeight = std::max<int>(1, metrics.tmHeight);
+    const int lines = std::max<int>(1, (rect.bottom - rect.top) / lineHeight);
+    int width = present;
+    const int limit = width * 3 + 100;
+    for (; width <= limit; width += 2) {
+        RECT need{0, 0, std::max(0, width - frame), 0};
+        DrawTextW(dc, text.c_str(), -1, &need, format);
+        const bool fitsAcross = need.right <= width - frame;
+        const bool fitsDown = (format & DT_SINGLELINE) || need.bottom <= lines * lineHeight;
+        if (fitsAcross && fitsDown) break;
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return std::max(present, std::min(width, limit));
+}
+
+bool RowsMeet(const RECT& a, const RECT& b) { return a.top < b.bottom && b.top < a.bottom; }
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Widened texts must not run into what stands to their right: each control
+// moves right as little as keeps it clear of every control to its left in its
+// rows (with the gap it had, up to `gap`), controls that shared a left edge
+// keep sharing it, a group box's contents move with it, and a group box widens
+// round what it holds. Positions only grow and are bounded by the controls to
+// the left, so the passes settle.
+void Reflow(std::vector<Placement>& placed, int gap) {
+    for (std::size_t pass = 0; pass <= placed.size(); ++pass) {
+        bool changed = false;
+        for (Placement& moving : placed) {
+            const RECT& was = moving.original;
+            int left = moving.left;
+            int right = moving.left + moving.width;
+            for (const Placement& other : placed) {
+                if (&other == &moving) continue;
+                const RECT& beside = other.original;
+                const int otherRight = other.left + other.width;
+                if (beside.right <= was.left && RowsMeet(beside, was)) {
+                    left = std::max<int>(left, otherRight + std::min<int>(gap, was.left - beside.right));
+                }
+                if (other.groupBox && Inside(was, beside)) left = std::max<int>(left, other.left + (was.left - beside.left));
+                if (beside.left == was.left) left = std::max<int>(left, other.left);  // a column stays one
+                if (moving.groupBox && Inside(beside, was)) {
+                    right = std::max<int>(right, otherRight + std::min<int>(gap, was.right - beside.right));
+                }
+            }
+            right = std::max(right, left + moving.width);
+            if (left != moving.left || right - left != moving.width) {
+                moving.left = left;
+                moving.width = right - left;
+                changed = true;
+            }
+        }
+        if (!changed) return;
+    }
+}
+
 }  // namespace
 
 bool FontFaceExists(const std::wstring& face) {
@@ -158,54 +255,30 @@ std::vector<BYTE> TemplateWithInstalledFont(HINSTANCE module, int templateId) {
 }
 
 void FitControlTexts(HWND dialog) {
-    RECT dialogClient;
-    GetClientRect(dialog, &dialogClient);
-    int widest = dialogClient.right;
+    std::vector<Placement> placed;
+    int gap = 0;  // the widest average character among the texts
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        bool wraps = false;
-        if (!IsTextControl(control, wraps)) continue;
-        const int length = GetWindowTextLengthW(control);
-        if (length <= 0) continue;
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
-
-        HDC dc = GetDC(control);
-        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        const LONG style = GetWindowLongW(control, GWL_STYLE);
-        wchar_t className[16] = {};
-        GetClassNameW(control, className, 16);
-        const bool button = lstrcmpiW(className, L"Button") == 0;
-        const int frame = button ? ButtonFrame(control, metrics.tmAveCharWidth) : 0;
-        UINT format = DT_CALCRECT | DT_EXPANDTABS;
-        if (!button && (style & SS_NOPREFIX)) format |= DT_NOPREFIX;
-        if (button || !wraps) format |= DT_SINGLELINE;
-        if (!button && wraps) format |= DT_WORDBREAK;
-
+        if (!(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE)) continue;
         RECT rect;
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-        const int height = rect.bottom - rect.top;
-        const int lineHeight = std::max<int>(1, metrics.tmHeight);
-        const int lines = std::max(1, height / lineHeight);
-        // The narrowest width from the present one up at which the text fits
-        // in the lines the control has room for.
-        int width = rect.right - rect.left;
-        const int limit = width * 3 + 100;
-        for (; width <= limit; width += 2) {
-            RECT need{0, 0, std::max(0, width - frame), 0};
-            DrawTextW(dc, text.c_str(), -1, &need, format);
-            const bool fitsAcross = need.right <= width - frame;
-            const bool fitsDown = (format & DT_SINGLELINE) || need.bottom <= lines * lineHeight;
-            if (fitsAcross && fitsDown) break;
-        }
-        SelectObject(dc, previous);
-        ReleaseDC(control, dc);
-        if (width > rect.right - rect.left) {
-            SetWindowPos(control, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            widest = std::max<int>(widest, rect.left + width + metrics.tmAveCharWidth);
-        }
+        wchar_t className[16] = {};
+        GetClassNameW(control, className, 16);
+        const bool groupBox = lstrcmpiW(className, L"Button") == 0 &&
+                              (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+        placed.push_back({control, rect, rect.left, FittingWidth(control, rect, gap), groupBox});
+    }
+    Reflow(placed, gap);
+
+    RECT dialogClient;
+    GetClientRect(dialog, &dialogClient);
+    int widest = dialogClient.right;
+    for (const Placement& place : placed) {
+        const RECT& was = place.original;
+        if (place.left == was.left && place.width == was.right - was.left) continue;
+        SetWindowPos(place.control, nullptr, place.left, was.top, place.width, was.bottom - was.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        widest = std::max(widest, place.left + place.width + gap);
     }
     if (widest > dialogClient.right) {
         RECT window;

@@ -43,6 +43,22 @@ bool IsInFlight(unsigned number) {
     return inFlight.count(number) > 0;
 }
 
+// The full path in the form that has no MAX_PATH limit ("\\?\C:\...",
+// "\\?\UNC\server\share\..."): a temporary's name is longer than its
+// target's, and must open wherever the target does. Anything else stays as it is.
+std::wstring LongPathName(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    if (full.rfind(L"\\\\", 0) == 0 && full.rfind(L"\\\\.\\", 0) != 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return path;
+}
+
 std::wstring TemporaryNameBeside(const std::wstring& target, unsigned number) {
     return target + WideFromCp932(temporary_name::Suffix(GetCurrentProcessId(), number));
 }
@@ -111,20 +127,22 @@ bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
     return true;
 }
 
-// A file that another program holds open gives "access denied" to some calls
-// (a replacement onto it), as a read-only one does; an open with every sharing
-// allowed tells them apart.
+// A file that another program holds open gives "access denied" to a
+// replacement onto it, as a read-only one does. Opened for what the
+// replacement needs (delete access), with every sharing allowed, a held file
+// refuses: a holder that lets others read (scanners, backup tools, the
+// launcher's reader) still stands in the replacement's way.
 bool HeldOpenElsewhere(const std::wstring& path) {
     const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     UniqueKernelHandle file(
-        CreateFileW(path.c_str(), GENERIC_READ, everySharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(path.c_str(), DELETE, everySharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return !file && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-bool IsMissing(const std::wstring& path) {
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+Presence LookUp(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return Presence::Present;
     const DWORD code = GetLastError();
-    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Presence::Missing : Presence::Unknown;
 }
 
 ReadResult ReadFailure(unsigned long code) {
@@ -164,7 +182,7 @@ ReadError ClassifyReadError(unsigned long systemCode) {
 
 ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
     ReadResult result;
-    const std::wstring target = WideFromCp932(path);
+    const std::wstring target = LongPathName(WideFromCp932(path));
     RemoveStaleTemporaries(target);
     UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -172,7 +190,7 @@ ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
         const DWORD code = GetLastError();
         // A missing file that cannot be created (a folder without write access)
         // still holds nothing; only a file that is there and unreadable fails.
-        if (IsMissing(target)) {
+        if (LookUp(target) == Presence::Missing) {
             result.missing = true;
             return result;
         }
@@ -196,7 +214,7 @@ ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
 }
 
 WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& bytes, bool readOnly) {
-    const std::wstring target = WideFromCp932(path);
+    const std::wstring target = LongPathName(WideFromCp932(path));
     RemoveStaleTemporaries(target);
     const InFlightTemporary number;
     const std::wstring temporary = TemporaryNameBeside(target, number.Number());
@@ -260,8 +278,6 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
     return WriteResult{};
 }
 
-bool FileStoreWin32::Exists(const std::string& path) {
-    return GetFileAttributesW(WideFromCp932(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+Presence FileStoreWin32::Lookup(const std::string& path) { return LookUp(WideFromCp932(path)); }
 
 }  // namespace win32

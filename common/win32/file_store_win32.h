@@ -1,5 +1,7 @@
 // FileStore over the Win32 file API. Paths are cp932 bytes (relative names are
-// taken from the current directory); each call converts them explicitly.
+// taken from the current directory); each call converts them explicitly, and
+// reads and replacements use the full path in its long form ("\\?\..."), so
+// that no temporary fails on MAX_PATH where its target would not.
 //
 // A replacement writes "<target>.tmp<process id>-<counter>" beside the target
 // and moves it into place. A process killed in between leaves that file behind:
@@ -18,7 +20,7 @@ class FileStoreWin32 : public FileStore {
 public:
     ReadResult ReadOrCreate(const std::string& path) override;
     WriteResult Replace(const std::string& path, const std::string& bytes, bool readOnly) override;
-    bool Exists(const std::string& path) override;
+    Presence Lookup(const std::string& path) override;
 
 protected:
     // Seam for fault injection: returns the error to pretend at this step, or 0.

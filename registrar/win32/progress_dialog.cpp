@@ -35,11 +35,16 @@ bool ProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& res
 }
 
 void ProgressDialog::RunJob() {
-    ordered = OrderEntries(
-        entries, [this](const std::string& path) { return store_.Exists(path); },
-        [this](int percent) { ShowProgress(percent); });
-    writeResult = WriteRegistrationFile(store_, registrationFilePath, ordered.entries);
-    // Done either way: a failed write must not keep the dialog waiting.
+    try {
+        outcome = CommitEntries(store_, registrationFilePath, baseline, entries,
+                               [this](int percent) { ShowProgress(percent); });
+    } catch (...) {
+        // Nothing was written (writing is the job's last step); the list stays.
+        outcome = CommitResult();
+        outcome.listed = entries;
+        outcome.baseline = baseline;
+    }
+    // Done either way: a failed job must not keep the dialog waiting.
     doneFlag = true;
 }
 

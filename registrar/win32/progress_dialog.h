@@ -1,5 +1,6 @@
-// The commit's working step: under a progress bar, drops the entries whose file
-// is gone, orders the rest and writes cr.x, then closes itself.
+// The commit's working step: under a progress bar, merges the list onto cr.x
+// as it stands, drops the entries whose file is gone, orders the rest and
+// writes cr.x, then closes itself, whatever the outcome.
 #pragma once
 
 #include <string>
@@ -7,7 +8,7 @@
 
 #include "common/file_store.h"
 #include "common/win32/dialog.h"
-#include "registrar/ordering.h"
+#include "registrar/commit.h"
 #include "registrar/registration_file.h"
 
 namespace registrar {
@@ -16,16 +17,16 @@ class ProgressDialog : public win32::Dialog {
 public:
     explicit ProgressDialog(FileStore& store);
 
-    // In: the entries in list order, and where cr.x goes (relative names are
-    // taken from the current directory).
+    // In: the list, the entries of cr.x it was last compared with, and where
+    // cr.x goes (relative names are taken from the current directory).
     std::vector<Entry> entries;
+    std::vector<Entry> baseline;
     std::string registrationFilePath = kRegistrationFileName;
 
     // Out: set once the job has run, whatever its outcome.
     bool doneFlag = false;
     int tickCount = 0;
-    OrderResult ordered;                   // what was written, and the missing list
-    WriteResult writeResult{WriteError::Other, 0};  // stays a failure until written
+    CommitResult outcome;
 
 protected:
     BOOL OnInitDialog() override;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <optional>
+#include <utility>
 
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
@@ -23,6 +24,9 @@ const wchar_t kWarningTitle[] = L"警告";
 const wchar_t kStartLauncherQuestion[] = L"Tobi.exeを起動しますか ？";
 const wchar_t kRefusedMessage[] = L"以下のファイルは、登録名にエラーがあったためその登録が実行されませんでした。";
 const wchar_t kMissingMessage[] = L"以下のファイルは、存在が確認できなかったためその登録が実行されませんでした。";
+const wchar_t kWithoutFolderMessage[] =
+    L"以下のファイルは、パスにフォルダーが含まれていないためその登録が実行されませんでした。";
+const wchar_t kUncheckedMessage[] = L"以下のファイルは、いまは存在を確認できなかったため、確認しないまま登録しました。";
 
 HICON LoadProgramIcon(int metricX, int metricY) {
     return static_cast<HICON>(LoadImageW(win32::ResourceModule(), MAKEINTRESOURCEW(IDI_PARVANE), IMAGE_ICON,
@@ -59,29 +63,38 @@ BOOL RegisterDialog::OnInitDialog() {
 }
 
 void RegisterDialog::LoadRegistrationFile() {
-    win32::ChangeDirectory(startupFolder_);
-    const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
-    // A cr.x that is there but unreadable is not an empty one: the list starts
-    // empty, and the commit reads the file again before it may write.
-    registrationFileUnread_ = !read.ok();
-    entries_ = read.ok() ? ParseRegistrationFile(read.bytes) : std::vector<Entry>();
+    // A cr.x that is there but unreadable, or whose reading did not finish, is
+    // not an empty one: the list starts empty, without a baseline, and the
+    // commit reads the file again before it may write.
+    baseline_.reset();
+    entries_.clear();
+    ReadResult read;
+    try {
+        win32::ChangeDirectory(startupFolder_);
+        read = Files().ReadOrCreate(kRegistrationFileName);
+        if (read.ok()) {
+            entries_ = ParseRegistrationFile(read.bytes);
+            ShowEntries();
+            baseline_ = entries_;
+        }
+    } catch (...) {
+        read = ReadResult{ReadError::Other, 0, false, {}};
+        baseline_.reset();
+        entries_.clear();
+    }
+    if (baseline_) return;
     ShowEntries();
-    if (registrationFileUnread_) ShowWarning(ReadFailureMessage(read));
+    ShowWarning(ReadFailureMessage(read));
 }
 
-bool RegisterDialog::ReadUnreadRegistrationFile() {
-    if (!registrationFileUnread_) return true;
+std::optional<std::vector<Entry>> RegisterDialog::ReadCurrentEntries() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
     if (!read.ok()) {
         ShowWarning(CommitRefusedMessage(read));
-        return false;
+        return std::nullopt;
     }
-    registrationFileUnread_ = false;
-    entries_ = FileEntriesFirst(read.bytes, entries_);
-    ShowEntries();
-    RefreshCount();
-    return true;
+    return ParseRegistrationFile(read.bytes);
 }
 
 void RegisterDialog::ShowEntries() {
@@ -209,51 +222,71 @@ void RegisterDialog::ShowWarning(const std::string& text) {
 void RegisterDialog::OnOK() { Commit(); }
 
 void RegisterDialog::Commit() {
-    // Never write a list that lacks the entries of a cr.x that could not be read.
-    if (!ReadUnreadRegistrationFile()) return;
-    if (CheckRegistrationNames()) return;
-
-    // Kept until cr.x is written, so that a failed write loses nothing.
-    const std::vector<Entry> beforeRefusal = entries_;
-    refused_ = RefuseInvalidNames(entries_);
+    // This window's changes go onto cr.x as it stands now, never its list over
+    // it; a cr.x that cannot be read is never written.
+    std::optional<std::vector<Entry>> current = ReadCurrentEntries();
+    if (!current) return;
+    const std::vector<Entry> listBefore = entries_;
+    const std::optional<std::vector<Entry>> baselineBefore = baseline_;
+    entries_ = MergeChanges(baseline_, entries_, *current);
+    baseline_ = std::move(current);
     ShowEntries();
+    RefreshCount();
+    if (CheckRegistrationNames()) {
+        entries_ = listBefore;
+        baseline_ = baselineBefore;
+        ShowEntries();
+        RefreshCount();
+        return;
+    }
 
     win32::ChangeDirectory(startupFolder_);
     ProgressDialog progress(Files());
     progress.entries = entries_;
+    progress.baseline = *baseline_;
     progress.RunModal(hwnd());
-    if (!progress.doneFlag || !progress.writeResult.ok()) {
-        WriteResult failure = progress.writeResult;
-        if (!progress.doneFlag) failure = WriteResult{WriteError::Other, GetLastError()};
-        entries_ = beforeRefusal;
-        ShowEntries();
-        RefreshCount();
-        ShowWarning(WriteFailureMessage(failure));
+    if (!progress.doneFlag) {  // the progress dialog could not be shown: nothing was done
+        ShowWarning(WriteFailureMessage(WriteResult{WriteError::Other, GetLastError()}));
         return;
     }
-    missing_ = progress.ordered.missing;
+    const CommitResult& result = progress.outcome;
+    if (!result.written()) {
+        // The list as merged with cr.x when it was last read, names typed in
+        // the name check included: nothing is lost, OK may be pressed again.
+        entries_ = result.listed;
+        baseline_ = result.baseline;
+        ShowEntries();
+        RefreshCount();
+        ShowWarning(CommitFailureMessage(result));
+        return;
+    }
 
     entries_.clear();
     ShowEntries();
     SetItemText(IDC_COUNT_EDIT, L"");
-
-    ReportDialog report;
-    if (!refused_.empty()) {
-        report.message = kRefusedMessage;
-        report.rows = refused_;
-        report.RunModal(hwnd());
-    }
-    if (!missing_.empty()) {
-        report.message = kMissingMessage;
-        report.rows = missing_;
-        report.RunModal(hwnd());
-    }
+    ShowReports(result);
 
     if (AskToStartLauncher()) {
         win32::ChangeDirectory(startupFolder_);
         win32::OpenWithShell(hwnd(), L"Tobi.exe", L"");
     }
     EndDialog(IDOK);
+}
+
+void RegisterDialog::ShowReports(const CommitResult& result) {
+    const std::pair<const wchar_t*, const std::vector<std::string>*> reports[] = {
+        {kRefusedMessage, &result.refused},
+        {kWithoutFolderMessage, &result.withoutFolder},
+        {kMissingMessage, &result.ordered.missing},
+        {kUncheckedMessage, &result.ordered.unchecked},
+    };
+    ReportDialog report;
+    for (const auto& [message, rows] : reports) {
+        if (rows->empty()) continue;
+        report.message = message;
+        report.rows = *rows;
+        report.RunModal(hwnd());
+    }
 }
 
 bool RegisterDialog::CheckRegistrationNames() {

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "common/win32/dialog.h"
 #include "common/win32/file_store_win32.h"
 #include "common/win32/handles.h"
+#include "registrar/commit.h"
 #include "registrar/registration_file.h"
 
 namespace registrar {
@@ -38,7 +40,7 @@ protected:
 
 private:
     void LoadRegistrationFile();
-    bool ReadUnreadRegistrationFile();  // false: cr.x still cannot be read
+    std::optional<std::vector<Entry>> ReadCurrentEntries();  // nothing: cr.x cannot be read (told)
     void DropFiles(HDROP drop);
     void DeleteSelected();
     void EditEntry();
@@ -48,15 +50,16 @@ private:
     void ShowWarning(const std::string& text);  // cp932
 
     void Commit();
+    void ShowReports(const CommitResult& result);
     bool CheckRegistrationNames();  // true: the commit is abandoned
     bool AskToStartLauncher();      // false when the answer is No
     void StartLauncherOnCancel();
 
     std::wstring startupFolder_;
-    bool registrationFileUnread_ = false;  // cr.x was there but could not be read
+    // cr.x's entries as this window last read them, the base of its own
+    // changes; nothing while cr.x has not been read (it was unreadable).
+    std::optional<std::vector<Entry>> baseline_;
     std::vector<Entry> entries_;
-    std::vector<std::string> refused_;  // folder text + name field, per refused entry
-    std::vector<std::string> missing_;  // folder text + name field, per missing file
     win32::UniqueIcon bigIcon_;
     win32::UniqueIcon smallIcon_;
     win32::FileStoreWin32 files_;

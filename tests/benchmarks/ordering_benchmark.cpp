@@ -56,6 +56,7 @@ std::vector<Entry> OneLetterReverse() {
 }
 
 bool Exists(const std::string&) { return true; }
+Presence Present(const std::string&) { return Presence::Present; }
 
 double Milliseconds(Clock::duration elapsed) {
     return std::chrono::duration<double, std::milli>(elapsed).count();
@@ -69,7 +70,7 @@ void Run(const char* label, const std::vector<Entry>& entries) {
     for (int run = 0; run < kShippedRuns; ++run) {
         registrar::OrderStatistics runStatistics;
         const auto start = Clock::now();
-        auto result = registrar::OrderEntries(entries, Exists, [](int) {}, &runStatistics);
+        auto result = registrar::OrderEntries(entries, Present, [](int) {}, &runStatistics);
         const double elapsed = Milliseconds(Clock::now() - start);
         if (elapsed < shippedBest) shippedBest = elapsed;
         statistics = runStatistics;

@@ -1,6 +1,7 @@
 #include "tests/e2e/driver.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -438,6 +439,29 @@ bool PressButtonAndWait(HWND dialog, int controlId, DWORD timeoutMs) {
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button),
                                SMTO_NORMAL, timeoutMs, &ignored) != 0;
+}
+
+bool DropFiles(HWND window, const std::vector<std::wstring>& paths) {
+    DROPFILES header{};
+    header.pFiles = sizeof(DROPFILES);
+    header.fWide = TRUE;
+    std::vector<BYTE> block(reinterpret_cast<const BYTE*>(&header), reinterpret_cast<const BYTE*>(&header + 1));
+    for (const std::wstring& path : paths) {
+        const auto* bytes = reinterpret_cast<const BYTE*>(path.c_str());
+        block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
+    }
+    block.insert(block.end(), sizeof(wchar_t), 0);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    win32::UniqueKernelHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId));
+    if (!process) return false;
+    void* remote = VirtualAllocEx(process.get(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    SIZE_T written = 0;
+    if (remote == nullptr || !WriteProcessMemory(process.get(), remote, block.data(), block.size(), &written) ||
+        written != block.size()) {
+        return false;
+    }
+    return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) != FALSE;
 }
 
 bool PressButtonByCaption(HWND dialog, const std::wstring& caption) {

@@ -145,6 +145,12 @@ bool PressButtonByCaption(HWND dialog, const std::wstring& caption);
 bool PressButtonAndWait(HWND dialog, int controlId, DWORD timeoutMs = kDefaultTimeoutMs);
 bool BringToForeground(HWND window);
 
+// Drops files on a window of another program, as the shell's drag and drop
+// ends: the drop's block (DROPFILES and the wide paths) is put into that
+// program, whose DragQueryFile takes the block's address as a fixed-memory
+// handle. The block is not freed (one page per drop, for the program's life).
+bool DropFiles(HWND window, const std::vector<std::wstring>& paths);
+
 // ---- Keyboard (SendInput) ---------------------------------------------------
 
 void KeyDown(WORD virtualKey);

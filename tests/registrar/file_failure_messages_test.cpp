@@ -14,6 +14,12 @@ using testing::HasSubstr;
 // what became of cr.x and of the list.
 TEST(FileFailureMessages, NameTheCauseTheCodeAndWhatBecameOfCrX) {
     const ReadResult inUse{ReadError::InUse, 32, false, {}};
+    CommitResult overLimit;
+    overLimit.status = CommitStatus::OverLimit;
+    overLimit.ordered.entries.resize(1003);
+    CommitResult unreadable;
+    unreadable.status = CommitStatus::Unreadable;
+    unreadable.read = {ReadError::AccessDenied, 5, false, {}};
     const std::pair<std::string, const char*> kSays[] = {
         {WriteFailureMessage({WriteError::AccessDenied, 5}), "読み取り専用か、書き込む権限がありません。(エラーコード 5)"},
         {WriteFailureMessage({WriteError::InUse, 32}), "ほかのプログラムが cr.x を使用中です。(エラーコード 32)"},
@@ -24,8 +30,12 @@ TEST(FileFailureMessages, NameTheCauseTheCodeAndWhatBecameOfCrX) {
         {ReadFailureMessage({ReadError::AccessDenied, 5, false, {}}), "cr.x を読み取る権限がありません。(エラーコード 5)"},
         {ReadFailureMessage({ReadError::Other, 23, false, {}}), "予期しないエラーが発生しました。(エラーコード 23)"},
         {ReadFailureMessage(inUse), "読み込めないあいだは cr.x に書き込みません。"},
-        {CommitRefusedMessage(inUse), "まだ読み込めないため、登録は実行されませんでした。\nほかのプログラムが cr.x を使用中です。"},
+        {CommitRefusedMessage(inUse), "cr.x を読み込めないため、登録は実行されませんでした。\nほかのプログラムが cr.x を使用中です。"},
         {CommitRefusedMessage(inUse), "cr.x は元のままです。"},
+        {CommitFailureMessage(overLimit), "重複と見つからないファイルを除いても 1003 件あります。"},
+        {CommitFailureMessage(overLimit), "3 件以上を削除してから"},
+        {CommitFailureMessage(unreadable), "cr.x を読み取る権限がありません。(エラーコード 5)"},
+        {CommitFailureMessage(CommitResult{}), "予期しないエラーが発生しました。\n"},
     };
     for (const auto& [message, part] : kSays) EXPECT_THAT(message, HasSubstr(part));
 }

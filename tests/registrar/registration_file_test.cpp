@@ -84,16 +84,6 @@ TEST(RegistrationFile, FailedWriteIsReportedAndLeavesTheOldFile) {
     EXPECT_EQ(store.files["cr.x"], kWorkedExample);
 }
 
-TEST(RegistrationFile, EntriesReadLateGoInFrontAndAllStayWithinTheThousand) {
-    const std::vector<Entry> read = ParseRegistrationFile(kWorkedExample);
-    const std::vector<Entry> dropped = {Entry{"new.exe", "C:\\n\\"}, Entry{"two.exe", "C:\\n\\"}};
-    EXPECT_EQ(registrar::FileEntriesFirst(kWorkedExample, dropped),
-              (std::vector<Entry>{read[0], read[1], dropped[0], dropped[1]}));
-    const auto entries = registrar::FileEntriesFirst(BuildRegistrationText(std::vector<Entry>(999, read[0])), dropped);
-    ASSERT_EQ(entries.size(), 1000u);
-    EXPECT_EQ(entries.back(), dropped[0]);
-}
-
 TEST(RegistrationFile, EntryFromPathSplitsAtTheRealLastBackslash) {
     EXPECT_EQ(registrar::EntryFromPath("C:\\Tools\\表.exe"), (Entry{"表.exe", "C:\\Tools\\"}));
     EXPECT_EQ(registrar::EntryFromPath("C:\\"), (Entry{"", "C:\\"}));

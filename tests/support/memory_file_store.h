@@ -16,6 +16,7 @@ public:
     int writeCount = 0;
 
     ReadResult ReadOrCreate(const std::string& path) override {
+        if (failNextReads != ReadError::None) return {failNextReads, 32, false, {}};
         const auto [it, created] = files.try_emplace(path);
         return {ReadError::None, 0, created, it->second};
     }
@@ -28,5 +29,11 @@ public:
         return {};
     }
 
-    bool Exists(const std::string& path) override { return files.count(path) > 0 || folders.count(path) > 0; }
+    std::set<std::string> unreachable;  // paths whose lookup cannot answer
+    ReadError failNextReads = ReadError::None;
+
+    Presence Lookup(const std::string& path) override {
+        if (unreachable.count(path) > 0) return Presence::Unknown;
+        return files.count(path) > 0 || folders.count(path) > 0 ? Presence::Present : Presence::Missing;
+    }
 };

@@ -19,6 +19,7 @@ constexpr int kCountEdit = 1001;
 constexpr int kNameEdit = 1002;
 constexpr int kMessageText = 1003;
 constexpr int kList = 1005;
+constexpr int kDelete = 1007;
 constexpr int kUseName = 1011;
 
 const std::wstring kQuestion = L"Tobi.exeを起動しますか ？";
@@ -149,6 +150,36 @@ TEST_F(RegistrarEndToEnd, CommitWalksThroughTheNameCheckAndTheReportsAndWritesCr
     EXPECT_TRUE(e2e::ReadProbeLog(folder.Path()).empty()) << "No: the launcher is not started";
 }
 
+// Two windows on one cr.x (a second start is enough): one deletes a and adds
+// e, the other deletes c; each commit keeps what the other wrote.
+TEST_F(RegistrarEndToEnd, TwoWindowsOnOneCrXEachKeepWhatTheOtherCommitted) {
+    const std::string a = Touch(L"a.exe"), b = Touch(L"b.exe"), c = Touch(L"c.exe"), d = Touch(L"d.exe");
+    const std::string e = Touch(L"e.exe");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {a, b, c, d}));
+    HWND first = Start();
+    ASSERT_NE(first, nullptr);
+    e2e::Process other = e2e::StartProgram(folder.File(L"Parvane.exe"), L"", folder.Path());
+    HWND second = e2e::WaitForWindow({L"Register", e2e::kDialogClass, other.Id()});
+    ASSERT_NE(second, nullptr);
+    const auto deleteItem = [](HWND window, int index) {
+        SendMessageW(GetDlgItem(window, kList), LB_SETSEL, TRUE, index);
+        EXPECT_TRUE(e2e::PressButton(window, kDelete));
+        EXPECT_TRUE(WaitForControlText(window, kCountEdit, L"3"));
+    };
+    deleteItem(first, 0);
+    ASSERT_TRUE(e2e::DropFiles(first, {folder.File(L"e.exe")}));
+    ASSERT_TRUE(WaitForControlText(first, kCountEdit, L"4"));
+    deleteItem(second, 2);
+
+    ASSERT_TRUE(e2e::PressButton(first, IDOK));
+    AnswerQuestionAndWaitForExit(IDNO);
+    ASSERT_EQ(CrX(), b + "\r\n" + c + "\r\n" + d + "\r\n" + e + "\r\n");
+    parvane = std::move(other);
+    ASSERT_TRUE(e2e::PressButton(second, IDOK));
+    AnswerQuestionAndWaitForExit(IDNO);
+    EXPECT_EQ(CrX(), b + "\r\n" + d + "\r\n" + e + "\r\n") << "a stays deleted and e registered";
+}
+
 TEST_F(RegistrarEndToEnd, CancelWritesNothingAndYesStartsTheLauncherFromItsFolder) {
     const std::string a = Touch(L"a.exe");
     ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {a + "\t-o", e2e::Cp932(folder.File(L"gone.exe"))}));
@@ -175,7 +206,9 @@ TEST_F(RegistrarEndToEnd, CrXHeldOpenByAnotherProgramIsLeftWholeAndTheDialogStay
 
     HWND main = Start();
     ASSERT_NE(main, nullptr);
-    HANDLE held = CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Held as a virus scanner or a backup tool holds it: others may read it.
+    HANDLE held =
+        CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(e2e::PressButton(main, IDOK));
 

@@ -18,6 +18,12 @@ using ::testing::IsEmpty;
 void ExpectTextsFit(win32::Dialog& dialog) {
     ASSERT_NE(dialog.CreateModeless(nullptr), nullptr);
     EXPECT_THAT(testing_win32::OverflowingTexts(dialog.hwnd()), IsEmpty());
+    EXPECT_THAT(testing_win32::OverlappingControls(dialog.hwnd()), IsEmpty());
+    // A wider face: widened texts push their neighbours aside.
+    const testing_win32::WiderFace wider(dialog.hwnd());
+    EXPECT_THAT(testing_win32::OverflowingTexts(dialog.hwnd()), IsEmpty());
+    EXPECT_THAT(testing_win32::OverlappingControls(dialog.hwnd()), IsEmpty());
+    DestroyWindow(dialog.hwnd());
 }
 
 TEST(DialogFit, EveryDialogOfTheRegistrar) {
@@ -32,7 +38,7 @@ TEST(DialogFit, EveryDialogOfTheRegistrar) {
     nameCheck.startupFolder = folder.Path();
     ExpectTextsFit(nameCheck);
     registrar::ReportDialog report;
-    report.message = L"以下のファイルは、登録名にエラーがあったためその登録が実行されませんでした。";
+    report.message = L"以下のファイルは、パスにフォルダーが含まれていないためその登録が実行されませんでした。";
     ExpectTextsFit(report);
 }
 

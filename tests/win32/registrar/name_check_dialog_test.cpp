@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "common/win32/file_store_win32.h"
 #include "dialog_answerer.h"
 #include "registrar/win32/progress_dialog.h"
@@ -115,6 +117,13 @@ TEST_F(NameCheckDialogTest, HelpWritesTheErrorPageForTheRowsAsTheyStandAndOpensI
 }
 
 class FailingStore : public win32::FileStoreWin32 {
+public:
+    bool throwAtLookup = false;
+    Presence Lookup(const std::string& path) override {
+        if (throwAtLookup) throw std::runtime_error("lookup");
+        return FileStoreWin32::Lookup(path);
+    }
+
 protected:
     unsigned long InjectedFailure(win32::WriteStep step) override {
         return step == win32::WriteStep::Write ? ERROR_HANDLE_DISK_FULL : 0;
@@ -132,20 +141,28 @@ TEST(ProgressDialogTest, OrdersWritesAndClosesByItself) {
     EXPECT_EQ(progress.RunModal(nullptr), IDOK);
     EXPECT_TRUE(progress.doneFlag);
     EXPECT_GE(progress.tickCount, 2);
-    EXPECT_TRUE(progress.writeResult.ok());
-    EXPECT_THAT(progress.ordered.missing, ElementsAre(folder.Cp932Path() + "gone.exe"));
+    EXPECT_TRUE(progress.outcome.written());
+    EXPECT_THAT(progress.outcome.ordered.missing, ElementsAre(folder.Cp932Path() + "gone.exe"));
     EXPECT_EQ(folder.ReadFile(L"cr.x"), folder.Cp932Path() + "a.exe\r\n" + folder.Cp932Path() + "b.exe\r\n");
 }
 
-TEST(ProgressDialogTest, AFailedWriteStillClosesTheDialogAndReportsWhy) {
-    testing_win32::ScratchFolder folder;
-    folder.WriteFile(L"cr.x", "old\r\n");
-    FailingStore store;
-    registrar::ProgressDialog progress(store);
-    EXPECT_EQ(progress.RunModal(nullptr), IDOK);
-    EXPECT_TRUE(progress.doneFlag);
-    EXPECT_EQ(progress.writeResult.error, WriteError::DiskFull);
-    EXPECT_EQ(folder.ReadFile(L"cr.x"), "old\r\n");
+// A failed write, or an exception in the job, still closes the dialog.
+TEST(ProgressDialogTest, AFailedJobStillClosesTheDialogAndReportsWhy) {
+    for (bool throwing : {false, true}) {
+        testing_win32::ScratchFolder folder;
+        folder.WriteFile(L"cr.x", "old\r\n");
+        FailingStore store;
+        store.throwAtLookup = throwing;
+        registrar::ProgressDialog progress(store);
+        progress.entries = {Entry{"a.exe", folder.Cp932Path()}};
+        progress.baseline = {Entry{"old", ""}};
+        EXPECT_EQ(progress.RunModal(nullptr), IDOK);
+        EXPECT_TRUE(progress.doneFlag);
+        EXPECT_EQ(progress.outcome.status, registrar::CommitStatus::WriteFailed);
+        EXPECT_EQ(progress.outcome.write.error, throwing ? WriteError::Other : WriteError::DiskFull);
+        EXPECT_EQ(progress.outcome.listed, progress.entries) << "the list stays for another try";
+        EXPECT_EQ(folder.ReadFile(L"cr.x"), "old\r\n");
+    }
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <new>
+#include <utility>
+
 #include "common/win32/text.h"
 #include "dialog_answerer.h"
 #include "registrar/maker_contact.h"
@@ -243,20 +246,26 @@ TEST_F(RegisterDialogTest, CommitWritesCrXInMenuOrderWithoutDuplicatesAndMissing
     const std::string twoGo = Touch(L"2go.exe");
     const std::string alpha = Touch(L"Alpha.exe");
     const std::string tenX = Touch(L"10x.exe");
-    WriteCrX({zeta, twoGo, alpha + "\t-x", Folder() + "ALPHA.EXE\t-y", Folder() + "gone.exe\t-g", tenX});
+    const std::string offline = "\\\\offline-server\\share\\z.exe";  // its lookup cannot answer
+    WriteCrX({zeta, twoGo, alpha + "\t-x", Folder() + "ALPHA.EXE\t-y", Folder() + "gone.exe\t-g", tenX, "notepad.exe\t/n",
+              offline});
     Open();
 
-    answerer
-        .Then(L"REPORT",
-              [&](HWND report) {
-                  EXPECT_EQ(ControlText(report, IDC_MESSAGE_TEXT),
-                            L"以下のファイルは、存在が確認できなかったためその登録が実行されませんでした。");
-                  EXPECT_EQ(ControlText(report, IDC_COUNT_EDIT), L"1");
-                  EXPECT_THAT(ListItems(GetDlgItem(report, IDC_NAME_LIST)),
-                              ElementsAre(folder.Path() + L"gone.exe\t-g"));
-                  PostCommand(report, IDOK);
-              })
-        .Then(L"警告", [](HWND box) {
+    const auto expectReport = [this](const wchar_t* message, const std::wstring& row) {
+        answerer.Then(L"REPORT", [message, row](HWND report) {
+            EXPECT_EQ(ControlText(report, IDC_MESSAGE_TEXT), message);
+            EXPECT_EQ(ControlText(report, IDC_COUNT_EDIT), L"1");
+            EXPECT_THAT(ListItems(GetDlgItem(report, IDC_NAME_LIST)), ElementsAre(row));
+            PostCommand(report, IDOK);
+        });
+    };
+    expectReport(L"以下のファイルは、パスにフォルダーが含まれていないためその登録が実行されませんでした。",
+                 L"notepad.exe\t/n");
+    expectReport(L"以下のファイルは、存在が確認できなかったためその登録が実行されませんでした。",
+                 folder.Path() + L"gone.exe\t-g");
+    expectReport(L"以下のファイルは、いまは存在を確認できなかったため、確認しないまま登録しました。",
+                 WideFromCp932(offline));
+    answerer.Then(L"警告", [](HWND box) {
             EXPECT_THAT(AllStaticTexts(box), HasSubstr(kQuestion));
             PostCommand(box, IDNO);
         });
@@ -264,7 +273,8 @@ TEST_F(RegisterDialogTest, CommitWritesCrXInMenuOrderWithoutDuplicatesAndMissing
 
     EXPECT_FALSE(IsWindow(main)) << "the dialog closes after the commit";
     EXPECT_EQ(dialog.Result(), IDOK);
-    EXPECT_EQ(folder.ReadFile(L"cr.x"), alpha + "\t-x\r\n" + zeta + "\r\n" + tenX + "\r\n" + twoGo + "\r\n");
+    EXPECT_EQ(folder.ReadFile(L"cr.x"),
+              alpha + "\t-x\r\n" + offline + "\r\n" + zeta + "\r\n" + tenX + "\r\n" + twoGo + "\r\n");
     EXPECT_TRUE(folder.IsReadOnly(L"cr.x"));
 }
 
@@ -386,12 +396,15 @@ TEST_F(RegisterDialogTest, AFailedWriteKeepsTheOldCrXAndEveryEntryAndAllowsARetr
     EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n");
 }
 
+// Held by a program that lets others read it (a virus scanner, a backup tool):
+// the commit reads it, but cannot replace it.
 TEST_F(RegisterDialogTest, CrXHeldOpenByAnotherProgramIsReportedAndLeftWhole) {
     const std::string a = Touch(L"a.exe");
     WriteCrX({a});
     const std::string before = folder.ReadFile(L"cr.x");
     Open();
-    HANDLE held = CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileW(folder.File(L"cr.x").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     answerer.Then(L"警告", [](HWND box) {
@@ -425,7 +438,7 @@ TEST_F(RegisterDialogTest, AnUnreadableCrXIsNeverOverwrittenAndItsEntriesComeBac
     expectWarning(L"cr.x を読み込めませんでした。\nほかのプログラムが cr.x を使用中です。(エラーコード 32)");
     Open();
     Drop({WideFromCp932(Touch(L"c d.exe"))});
-    expectWarning(L"cr.x をまだ読み込めないため、登録は実行されませんでした。");
+    expectWarning(L"cr.x を読み込めないため、登録は実行されませんでした。");
     SendMessageW(main, WM_COMMAND, IDOK, 0);
     CloseHandle(held);
     ASSERT_TRUE(IsWindow(main)) << "the dialog stays open";
@@ -443,6 +456,48 @@ TEST_F(RegisterDialogTest, AnUnreadableCrXIsNeverOverwrittenAndItsEntriesComeBac
         .Then(L"警告", [](HWND box) { PostCommand(box, IDNO); });
     SendMessageW(main, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n" + b + "\t-o\r\n");
+}
+
+// Another window commits while this one's name check is open: the write
+// that follows keeps that commit.
+TEST_F(RegisterDialogTest, ACommitElsewhereWhileTheNameCheckIsOpenIsKept) {
+    const std::string a = Touch(L"a.exe"), b = Touch(L"b.exe"), c = Touch(L"c.exe");
+    const std::string spaced = Touch(L"my file.exe");
+    WriteCrX({a, b, spaced});
+    Open();
+    answerer
+        .Then(L"登録名チェック",
+              [&](HWND check) {
+                  WriteCrX({a, spaced, c});  // b deleted and c added there
+                  PostCommand(check, IDOK);
+              })
+        .Then(L"REPORT", [](HWND report) { PostCommand(report, IDOK); })
+        .Then(L"警告", [](HWND box) { PostCommand(box, IDNO); });
+    SendMessageW(main, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n" + c + "\r\n");
+}
+
+// A read of cr.x that did not finish is an unreadable cr.x: OK reads it again.
+TEST_F(RegisterDialogTest, AnExceptionInTheStartReadLosesNothing) {
+    struct ThrowingStore : win32::FileStoreWin32 {
+        bool throwAtRead = true;
+        ReadResult ReadOrCreate(const std::string& path) override {
+            if (std::exchange(throwAtRead, false)) throw std::bad_alloc();
+            return FileStoreWin32::ReadOrCreate(path);
+        }
+    } store;
+    const std::string a = Touch(L"a.exe");
+    WriteCrX({a + "\t-o"});
+    dialog.store = &store;
+    answerer.Then(L"警告", [](HWND box) {
+        EXPECT_THAT(AllStaticTexts(box), HasSubstr(L"cr.x を読み込めませんでした。\n予期しないエラーが発生しました。"));
+        PostCommand(box, IDOK);
+    });
+    Open();
+    EXPECT_EQ(ControlText(main, IDC_COUNT_EDIT), L"0");
+    answerer.Then(L"警告", [](HWND box) { PostCommand(box, IDNO); });
+    SendMessageW(main, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\t-o\r\n");
 }
 
 TEST_F(RegisterDialogTest, CancelAsksAboutTheLauncherAndWritesNothing) {

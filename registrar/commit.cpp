@@ -1,0 +1,90 @@
+#include "registrar/commit.h"
+
+#include <map>
+#include <utility>
+
+#include "registrar/registration_names.h"
+
+namespace registrar {
+namespace {
+
+using LineCounts = std::map<std::pair<std::string, std::string>, long>;
+
+std::pair<std::string, std::string> LineOf(const Entry& entry) { return {entry.folderText, entry.nameField}; }
+
+void Count(LineCounts& counts, const std::vector<Entry>& entries, long step) {
+    for (const Entry& entry : entries) counts[LineOf(entry)] += step;
+}
+
+// Takes each entry of `entries`, in order, while its line has copies left.
+void TakeWhileCounted(LineCounts& wanted, const std::vector<Entry>& entries, std::vector<Entry>& merged) {
+    for (const Entry& entry : entries) {
+        long& left = wanted[LineOf(entry)];
+        if (left <= 0) continue;
+        --left;
+        merged.push_back(entry);
+    }
+}
+
+// The launcher cannot start on a line whose path has no backslash: such
+// lines are never written back.
+std::vector<std::string> LeaveOutLinesWithoutFolder(std::vector<Entry>& entries) {
+    std::vector<std::string> left;
+    std::vector<Entry> kept;
+    kept.reserve(entries.size());
+    for (Entry& entry : entries) {
+        if (entry.folderText.empty()) {
+            left.push_back(entry.nameField);
+        } else {
+            kept.push_back(std::move(entry));
+        }
+    }
+    entries = std::move(kept);
+    return left;
+}
+
+}  // namespace
+
+std::vector<Entry> MergeChanges(const std::optional<std::vector<Entry>>& baseline, const std::vector<Entry>& listed,
+                                const std::vector<Entry>& current) {
+    LineCounts wanted;
+    Count(wanted, current, +1);
+    Count(wanted, listed, +1);
+    if (baseline) Count(wanted, *baseline, -1);
+    std::vector<Entry> merged;
+    merged.reserve(current.size() + listed.size());
+    const std::vector<Entry>& first = baseline ? listed : current;
+    const std::vector<Entry>& second = baseline ? current : listed;
+    TakeWhileCounted(wanted, first, merged);
+    TakeWhileCounted(wanted, second, merged);
+    return merged;
+}
+
+CommitResult CommitEntries(FileStore& store, const std::string& path, const std::vector<Entry>& baseline,
+                           const std::vector<Entry>& listed, const std::function<void(int percent)>& progress) {
+    CommitResult result;
+    result.listed = listed;
+    result.baseline = baseline;
+    result.read = store.ReadOrCreate(path);
+    if (!result.read.ok()) {
+        result.status = CommitStatus::Unreadable;
+        return result;
+    }
+    result.baseline = ParseRegistrationFile(result.read.bytes);
+    result.listed = MergeChanges(baseline, listed, result.baseline);
+
+    std::vector<Entry> entries = result.listed;
+    result.withoutFolder = LeaveOutLinesWithoutFolder(entries);
+    result.refused = RefuseInvalidNames(entries);
+    result.ordered = OrderEntries(
+        std::move(entries), [&store](const std::string& file) { return store.Lookup(file); }, progress);
+    if (result.ordered.entries.size() > static_cast<std::size_t>(kMaxEntries)) {
+        result.status = CommitStatus::OverLimit;
+        return result;
+    }
+    result.write = WriteRegistrationFile(store, path, result.ordered.entries);
+    result.status = result.write.ok() ? CommitStatus::Written : CommitStatus::WriteFailed;
+    return result;
+}
+
+}  // namespace registrar
