@@ -121,6 +121,7 @@ void RequestHandOver() noexcept { PostThreadMessageW(GetCurrentThreadId(), kHand
 // Under the launcher's tap rule every notice goes at once, the summons decided.
 void DeliverNotices(HookState& state) noexcept {
     if (state.ruled.load(std::memory_order_acquire)) {
+        if (state.notices.Waiting() == 0) return;
         HookOutlet outlet(state);
         if (state.summons.Drain(state.notices, LoadTapRule(state), outlet)) ArmLimit(state);
         return;

@@ -303,8 +303,9 @@ bool WaitForTyped(const std::wstring& log, const std::wstring& expected) {
 // A practised user does not wait for the menu: taps, and the letters at once,
 // 0-50 ms after the last tap and 20-30 ms apart, while the launcher's thread
 // is held busy for 2 s (as a hide after a launch holds it on a slow X server).
-// Each entry starts, and the editor in front gets none of the letters; plain
-// typing after a tap that completes no summons reaches it.
+// Each entry starts, Ctrl held at the choice shows the entry's folder instead,
+// and the editor in front gets none of the letters; plain typing after a tap
+// that completes no summons reaches it.
 TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFront) {
     const std::wstring notepad = AddProbe(L"notepad");
     const std::wstring calc = AddProbe(L"calc");
@@ -325,9 +326,10 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
     struct Burst {
         DWORD afterTapsMs;
         DWORD gapMs;
-        std::vector<std::string> words;  // each after taps of its own, all while the launcher is busy
+        std::vector<std::string> words;  // each after taps of its own, all while the launcher is busy; ^ holds Ctrl
     };
-    const Burst bursts[] = {{0, 20, {"NOT"}}, {25, 30, {"CAL"}}, {50, 25, {"NOT"}}, {10, 20, {"NOT", "CAL"}}};
+    const Burst bursts[] = {{0, 20, {"NOT"}},         {25, 30, {"CAL"}}, {50, 25, {"NOT"}},
+                            {10, 20, {"NOT", "CAL"}}, {30, 20, {"CA^L"}}};
     std::size_t notepads = 0, calcs = 0;
     for (const Burst& burst : bursts) {
         ASSERT_TRUE(e2e::BringToForeground(editorWindow)) << Describe();
@@ -339,14 +341,27 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
             for (const std::string& word : burst.words) {
                 e2e::TapKey(VK_CONTROL, 3, 100);
                 e2e::Sleep(burst.afterTapsMs);
-                e2e::TypeLetters(word, burst.gapMs);
-                (word == "NOT" ? notepads : calcs) += 1;
+                for (std::size_t i = 0; i < word.size(); ++i) {
+                    const bool ctrl = word[i] == '^';
+                    if (ctrl) {
+                        ++i;
+                        e2e::KeyDown(VK_CONTROL);
+                    }
+                    e2e::PressKey(static_cast<WORD>(word[i]));
+                    if (ctrl) e2e::KeyUp(VK_CONTROL);
+                    e2e::Sleep(burst.gapMs);
+                }
+                if (word == "NOT" || word == "CAL") (word == "NOT" ? notepads : calcs) += 1;
             }
             e2e::Sleep(static_cast<DWORD>(2000 - std::min<ULONGLONG>(2000, GetTickCount64() - start)));
         }
         EXPECT_EQ(WaitForProbeRecords(folder.File(L"notepad"), notepads).size(), notepads) << Describe();
         EXPECT_EQ(WaitForProbeRecords(folder.File(L"calc"), calcs).size(), calcs) << Describe();
     }
+    HWND shown = e2e::WaitForWindow({L"calc", L"", 0});
+    EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
+    if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"calc")).size(), calcs) << "Ctrl started the entry";
     ASSERT_TRUE(e2e::BringToForeground(editorWindow)) << Describe();
     e2e::TypeLetters("Z");
     EXPECT_TRUE(WaitForTyped(log, L"abcz")) << "the editor got \"" << TypedInto(log) << "\"";
