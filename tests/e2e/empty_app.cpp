@@ -2,7 +2,8 @@
 // Shows a window titled "empty_app" and ends on WM_CLOSE, or by itself after
 // the number of milliseconds given as its first argument (0: never). With a
 // file named as its second argument, it stands for the user's editor: every
-// character typed into it is appended to that file (UTF-16).
+// character typed into it is appended to that file (its low byte: the tests
+// type ASCII).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -13,7 +14,7 @@ namespace {
 constexpr UINT_PTR kLifetimeTimer = 1;
 const wchar_t* typedLog = nullptr;
 
-void LogTyped(wchar_t typed) {
+void LogTyped(char typed) {
     HANDLE file = CreateFileW(typedLog, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
@@ -28,7 +29,7 @@ LRESULT CALLBACK EmptyWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             if (wParam == kLifetimeTimer) DestroyWindow(window);
             return 0;
         case WM_CHAR:
-            if (typedLog != nullptr) LogTyped(static_cast<wchar_t>(wParam));
+            if (typedLog != nullptr) LogTyped(static_cast<char>(wParam));
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);

@@ -216,13 +216,6 @@ std::string NameOfKey(unsigned virtualKey) {
     return std::to_string(virtualKey);
 }
 
-bool IsModifier(unsigned virtualKey) {
-    for (unsigned bit = 0; bit < vantoke::kModifierKeyCount; ++bit) {
-        if (vantoke::ModifierKeyAt(bit) == virtualKey) return true;
-    }
-    return false;
-}
-
 // The keys the system has down: what passed the hook. One model at a time.
 std::bitset<256> systemKeysDown;
 bool IsSystemKeyDown(unsigned virtualKey) noexcept { return systemKeysDown.test(virtualKey & 0xFF); }
@@ -348,7 +341,8 @@ private:
         handedOver += (handedOver.empty() ? "@" : " @") + std::to_string(now_);
         for (std::size_t i = 0; i < count; ++i) {
             const vantoke::KeyEvent& event = part[i];
-            const std::string name = std::string(IsModifier(event.virtualKey) ? "^" : "") +
+            // Only keys that act in the menu are held; the others handed over are modifiers.
+            const std::string name = std::string(vantoke::ActsInTheMenu(event.virtualKey) ? "" : "^") +
                                      (event.keyUp ? "-" : "+") + NameOfKey(event.virtualKey);
             handedOver += " " + name;
             if (name[0] != '^') keysHandedOver += (keysHandedOver.empty() ? "" : " ") + name;

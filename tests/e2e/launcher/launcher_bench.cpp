@@ -269,15 +269,9 @@ Figures TimeTaps(const e2e::Process& process, int trials, Before before) {
 // The bench's own window in front, standing for the user's editor.
 class FrontWindow {
 public:
-    FrontWindow() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"TobiBenchFront";
-        RegisterClassW(&windowClass);
-        window_ = CreateWindowExW(0, L"TobiBenchFront", L"tobi-bench-front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300,
-                                  300, 320, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
+    FrontWindow()
+        : window_(CreateWindowExW(0, L"STATIC", L"tobi-bench-front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 320,
+                                  200, nullptr, nullptr, nullptr, nullptr)) {}
     ~FrontWindow() { DestroyWindow(window_); }
     FrontWindow(const FrontWindow&) = delete;
     FrontWindow& operator=(const FrontWindow&) = delete;
@@ -333,11 +327,8 @@ Figures TimeKeysToFront(FrontWindow& front, int keys) {
     }
     for (int i = 0; i < keys; ++i) {
         const double delay = front.KeyToFront(static_cast<WORD>('A' + i % 26));
-        if (delay < 0) {
-            ++figures.failures;
-        } else {
-            figures.values.push_back(delay);
-        }
+        figures.failures += delay < 0;
+        if (delay >= 0) figures.values.push_back(delay);
     }
     return figures;
 }

@@ -280,24 +280,15 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
     CloseMenu(menu);
 }
 
-// What empty_app.exe standing in for the user's editor has received, as
-// typed; it logs in UTF-16.
-std::wstring TypedInto(const std::wstring& log) {
-    const std::string bytes = e2e::ReadFileBytes(log).value_or(std::string());
-    std::wstring typed(bytes.size() / 2, L'\0');
-    for (std::size_t i = 0; i < typed.size(); ++i) {
-        typed[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                        static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+// Waits until empty_app.exe, standing in for the user's editor, has been
+// typed exactly `expected`; what it got.
+std::string WaitForTyped(const std::wstring& log, const std::string& expected) {
+    std::string typed;
+    for (DWORD waited = 0; waited <= e2e::kDefaultTimeoutMs && typed != expected; waited += 50) {
+        e2e::Sleep(50);
+        typed = e2e::ReadFileBytes(log).value_or(std::string());
     }
     return typed;
-}
-
-bool WaitForTyped(const std::wstring& log, const std::wstring& expected) {
-    for (DWORD waited = 0; waited <= e2e::kDefaultTimeoutMs; waited += 50) {
-        if (TypedInto(log) == expected) return true;
-        e2e::Sleep(50);
-    }
-    return false;
 }
 
 // A practised user does not wait for the menu: taps, and the letters at once,
@@ -321,7 +312,7 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
 
     e2e::TapKey(VK_CONTROL, 1, 0);
     e2e::TypeLetters("ABC", 20);
-    ASSERT_TRUE(WaitForTyped(log, L"abc")) << "plain typing after a tap: \"" << TypedInto(log) << "\"";
+    ASSERT_EQ(WaitForTyped(log, "abc"), "abc") << "plain typing after a tap";
 
     struct Burst {
         DWORD afterTapsMs;
@@ -364,7 +355,7 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
     EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"calc")).size(), calcs) << "Ctrl started the entry";
     ASSERT_TRUE(e2e::BringToForeground(editorWindow)) << Describe();
     e2e::TypeLetters("Z");
-    EXPECT_TRUE(WaitForTyped(log, L"abcz")) << "the editor got \"" << TypedInto(log) << "\"";
+    EXPECT_EQ(WaitForTyped(log, "abcz"), "abcz") << "the editor got letters meant for the menu";
 }
 
 TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
