@@ -14,6 +14,29 @@ constexpr unsigned kDownArrow = 0x28;
 constexpr unsigned kKeypad0 = 0x60;
 constexpr unsigned kKeypad9 = 0x69;
 
+// The modifier bits of the keys that `pick` names.
+template <typename Pick>
+unsigned ModifierBits(unsigned bits, Pick pick) noexcept {
+    unsigned picked = 0;
+    for (unsigned bit = 0; bit < kModifierKeyCount; ++bit) {
+        if (pick(ModifierKeyAt(bit))) picked |= bits & (1u << bit);
+    }
+    return picked;
+}
+
+// Shift and Ctrl: what the menu's choice reads. Alt is never pressed into the
+// menu (it would close it; a letter with Alt held chooses as the letter does).
+unsigned ChoiceModifiers(unsigned bits) noexcept {
+    return ModifierBits(bits, [](unsigned key) {
+        return key == vk::kLeftShift || key == vk::kRightShift || key == vk::kLeftControl ||
+               key == vk::kRightControl;
+    });
+}
+
+bool WindowsKeyHeld(unsigned bits) noexcept {
+    return ModifierBits(bits, [](unsigned key) { return key == vk::kLeftWindows || key == vk::kRightWindows; }) != 0;
+}
+
 bool IsExtendedModifier(unsigned key) noexcept {
     return key == vk::kRightControl || key == vk::kRightMenu || key == vk::kLeftWindows ||
            key == vk::kRightWindows;
@@ -82,17 +105,19 @@ unsigned Summons::Begin(std::uint32_t tick) noexcept {
 bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown) noexcept {
     if (waitingCount_ == 0 || event.extraInfo == kOwnInputMarker) return false;
     const std::size_t key = event.virtualKey & 0xFF;
+    const unsigned modifiers = HeldModifierBits(keys);
     if (!heldDown_.test(key)) {
         // A release whose press went ahead goes the same way; so do the
-        // repeats of a key pressed before the summons.
-        if (event.keyUp || !ActsInTheMenu(event.virtualKey)) return false;
+        // repeats of a key pressed before the summons, and the system's own
+        // shortcuts with a Windows key.
+        if (event.keyUp || !ActsInTheMenu(event.virtualKey) || WindowsKeyHeld(modifiers)) return false;
         if (isKeyDown != nullptr && isKeyDown(event.virtualKey)) return false;
     }
     if (heldCount_ == kCapacity) {  // never at typing speed: the key goes on unheld
         if (event.keyUp) heldDown_.reset(key);
         return false;
     }
-    held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, HeldModifierBits(keys)};
+    held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, ChoiceModifiers(modifiers)};
     ++waiting_[waitingCount_ - 1].keys;
     heldDown_.set(key, !event.keyUp);
     return true;
@@ -161,6 +186,7 @@ std::size_t Summons::NextBatch(unsigned modifiersNow, std::uint32_t now, KeyEven
     Waiting& first = waiting_[0];
     first.since = now;
     std::size_t written = 0;
+    modifiersNow = ChoiceModifiers(modifiersNow);
     unsigned modifiers = modifiersNow;
     while (first.keys > 0) {
         const HeldKey& key = held_[heldHead_];

@@ -91,8 +91,8 @@ public:
     std::optional<std::uint32_t> UntilLimit(std::uint32_t now) const noexcept;
 
     // The next part of the hand-over under way, as key events to inject as
-    // own input: the held keys in order, each with the modifiers it was typed
-    // with pressed or released around it, then the modifiers as they are now
+    // own input: the held keys in order, each with Shift and Ctrl as it was
+    // typed with them pressed or released around it, then as they are now
     // (`modifiersNow`, the hook's view). 0 when nothing is to go now. Keys
     // typed while a part is on its way are held and follow in the next part.
     // `capacity` is at least kMinBatch.
@@ -116,7 +116,7 @@ public:
 private:
     struct HeldKey {
         KeyEvent event;
-        unsigned modifiers = 0;  // HeldModifierBits when it was typed
+        unsigned modifiers = 0;  // Shift and Ctrl, as HeldModifierBits, when it was typed
     };
     // A summons whose keys are held: the next `keys` of the ring, after those
     // of the summonses before it.
