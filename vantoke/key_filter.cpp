@@ -64,6 +64,16 @@ bool IsAltGrControl(const KeyEvent& event) noexcept {
 
 }  // namespace
 
+static_assert(sizeof(kModifierKeys) / sizeof(kModifierKeys[0]) == kModifierKeyCount);
+
+unsigned HeldModifierBits(const WatchedKeyState& state) noexcept {
+    return state.modifiersDown | SidesAsModifiers(state.key, state.sidesDown);
+}
+
+unsigned ModifierKeyAt(unsigned bit) noexcept {
+    return bit < kModifierKeyCount ? kModifierKeys[bit] : 0;
+}
+
 unsigned SpecificKey(const KeyEvent& event) noexcept {
     switch (event.virtualKey) {
         case vk::kShift: return event.scanCode == kRightShiftScanCode ? vk::kRightShift : vk::kLeftShift;

@@ -71,6 +71,13 @@ struct WatchedKeyState {
 // Asks the system whether a key is down now (GetAsyncKeyState on Windows).
 using KeyDownQuery = bool (*)(unsigned virtualKey) noexcept;
 
+// The modifier keys as the hook has seen them, the watched key's sides
+// included: bit i is the key ModifierKeyAt(i) (left and right Shift, Ctrl,
+// Alt, then the two Windows keys).
+constexpr unsigned kModifierKeyCount = 8;
+unsigned HeldModifierBits(const WatchedKeyState& state) noexcept;
+unsigned ModifierKeyAt(unsigned bit) noexcept;
+
 // The specific left or right key of a generic Shift, Ctrl or Alt event
 // (taken from its scan code or extended flag); any other key as it is.
 unsigned SpecificKey(const KeyEvent& event) noexcept;

@@ -1,7 +1,10 @@
 #include "vantoke/keyboard_hook.h"
 
+#include "common/win32/full_screen_win32.h"
+
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace vantoke {
@@ -21,6 +24,11 @@ const wchar_t* const kRelayClass = L"VantokeNoticeRelay";
 constexpr UINT kRelayMessage = WM_APP + 0x20;
 // Posted to the hook thread itself: the notice before has been handled.
 constexpr UINT kNoticeHandledMessage = WM_APP + 0x21;
+// Posted to the hook thread: the target's letter menu (wParam a MenuState,
+// lParam the summons's serial).
+constexpr UINT kMenuStateMessage = WM_APP + 0x22;
+// Posted to the hook thread by itself: the next part of the held keys may go.
+constexpr UINT kHandOverMessage = WM_APP + 0x23;
 constexpr UINT_PTR kCheckTimer = 1;
 // Short, so that a reinstall comes before the user's next key.
 constexpr UINT kCheckGraceMs = HookWatchdog::kGraceMs;
@@ -31,8 +39,9 @@ constexpr USHORT kKeyboardUsage = 0x06;
 thread_local HookState* threadHookState = nullptr;
 
 LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
-    if (code == HC_ACTION && threadHookState != nullptr) {
-        HandleKeyEvent(*threadHookState, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
+    if (code == HC_ACTION && threadHookState != nullptr &&
+        HandleKeyEvent(*threadHookState, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam))) {
+        return 1;  // held for the letter menu: the program in front does not get it
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -52,9 +61,10 @@ bool IsKeyDownNow(unsigned virtualKey) noexcept {
     return (GetAsyncKeyState(static_cast<int>(virtualKey)) & 0x8000) != 0;
 }
 
-bool PostNotice(HWND target, const Notice& notice) noexcept {
+bool PostNotice(HWND target, const Notice& notice, unsigned summons = 0) noexcept {
     switch (notice.kind) {
-        case KeyNotice::WatchedKey: return PostMessageW(target, WM_HSCROLL, 0, static_cast<LPARAM>(notice.time)) != 0;
+        case KeyNotice::WatchedKey:
+            return PostMessageW(target, WM_HSCROLL, summons, static_cast<LPARAM>(notice.time)) != 0;
         case KeyNotice::OtherKey: return PostMessageW(target, kOtherKeyNotice, notice.virtualKey, 0) != 0;
         case KeyNotice::Forget: return PostMessageW(target, kHookReinstalledNotice, 0, 0) != 0;
         case KeyNotice::None: break;
@@ -62,10 +72,62 @@ bool PostNotice(HWND target, const Notice& notice) noexcept {
     return false;
 }
 
+// The one place where a summons is refused at the key event that would make
+// it ("not now"): no keys are held then, and the launcher is not told to
+// summon. Asked on the hook thread, only at the tap that would summon; the
+// full-screen query waits on no other program.
+bool SummonsVetoed(const HookState& state) noexcept {
+    return state.quietOverFullScreen.load(std::memory_order_relaxed) && win32::ForegroundIsFullScreen();
+}
+
+// Under the launcher's tap rule each notice is handled at once, on this thread.
+class HookOutlet final : public Summons::Outlet {
+public:
+    explicit HookOutlet(HookState& state) : state_(state) {}
+
+    int StampOf(std::uint32_t tick) noexcept override {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        const DWORD nowTick = GetTickCount();
+        const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, tick);
+    }
+    bool Vetoed() noexcept override { return SummonsVetoed(state_); }
+    void Notify(const Notice& notice, unsigned summons) noexcept override {
+        // Keys held for a summons the target never hears of go at the limit.
+        if (const HWND target = state_.target.load(std::memory_order_acquire)) PostNotice(target, notice, summons);
+    }
+
+private:
+    HookState& state_;
+};
+
+TapRule LoadTapRule(const HookState& state) noexcept {
+    const std::uint64_t packed = state.tapRule.load(std::memory_order_acquire);
+    return TapRule{static_cast<int>(static_cast<std::uint32_t>(packed >> 32)),
+                   static_cast<int>(static_cast<std::uint32_t>(packed))};
+}
+
+// Arms the thread's timer for the limit of the summons first in line.
+void ArmLimit(HookState& state) noexcept {
+    if (state.limitTimer != 0) KillTimer(nullptr, state.limitTimer);
+    const std::optional<std::uint32_t> wait = state.summons.UntilLimit(GetTickCount());
+    state.limitTimer = wait ? SetTimer(nullptr, 0, *wait > 0 ? *wait : 1, nullptr) : 0;
+}
+
+void RequestHandOver() noexcept { PostThreadMessageW(GetCurrentThreadId(), kHandOverMessage, 0, 0); }
+
 // Hands over notices until one is in flight or none is left. A notice is in
 // flight until the relay, on the target's thread, reports that the target has
 // taken it; without a relay each goes out at once under the action now set.
+// Under the launcher's tap rule every notice goes at once, the summons decided.
 void DeliverNotices(HookState& state) noexcept {
+    if (state.ruled.load(std::memory_order_acquire)) {
+        if (state.notices.Waiting() == 0) return;
+        HookOutlet outlet(state);
+        if (state.summons.Drain(state.notices, LoadTapRule(state), outlet)) ArmLimit(state);
+        return;
+    }
     for (;;) {
         const std::optional<Notice> notice = state.notices.TakeNext(state.action.load(std::memory_order_acquire));
         if (!notice) return;
@@ -158,7 +220,14 @@ void StopWatchingRawKeyboard(HWND window) noexcept {
 
 }  // namespace
 
-void HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
+void SetTapRule(HookState& state, const TapRule& rule) noexcept {
+    state.tapRule.store((static_cast<std::uint64_t>(static_cast<std::uint32_t>(rule.countIndex)) << 32) |
+                            static_cast<std::uint32_t>(rule.speed),
+                        std::memory_order_release);
+    state.ruled.store(true, std::memory_order_release);
+}
+
+bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
     // Only this thread writes the count: a plain store is enough.
     state.hookEvents.store(state.hookEvents.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     const KeyEvent key{event.vkCode, event.scanCode, (event.flags & LLKHF_EXTENDED) != 0,
@@ -170,6 +239,11 @@ void HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
         if (relay == nullptr || !IsWindow(relay)) state.notices.Handled();
     }
     DeliverNotices(state);
+    if (key.extraInfo == kOwnInputMarker) {
+        if (state.summons.OwnInputSeen()) RequestHandOver();
+        return false;
+    }
+    return state.summons.Hold(key, state.keyState, IsKeyDownNow);
 }
 
 void OnNoticeHandled(HookState& state) noexcept {
@@ -241,6 +315,11 @@ HHOOK KeyboardHook::Start() {
     return hook;
 }
 
+void KeyboardHook::PostMenuState(MenuState menuState, unsigned serial) {
+    // Fails only when the hook does not run, and then nothing is held.
+    PostThreadMessageW(threadId_.load(), kMenuStateMessage, static_cast<WPARAM>(menuState), serial);
+}
+
 void KeyboardHook::Stop() {
     std::lock_guard<std::mutex> lock(startStop_);
     if (thread_ == nullptr) return;
@@ -259,6 +338,7 @@ void KeyboardHook::Run(std::promise<HHOOK> installed) {
     threadHookState = &state_;
     state_.keyState = WatchedKeyState{};
     state_.notices = NoticeQueue{};
+    state_.summons.Reset();
     watchdog_ = HookWatchdog(state_.hookEvents.load(std::memory_order_relaxed));
     const HHOOK hook = InstallHook();
     state_.hook.store(hook);
@@ -283,12 +363,23 @@ void KeyboardHook::Run(std::promise<HHOOK> installed) {
         // The hook procedure and the watchdog run inside this loop; it waits
         // for messages and wakes for nothing else.
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            if (message.hwnd == nullptr && message.message == kNoticeHandledMessage) {
-                OnNoticeHandled(state_);
-                continue;
+            if (message.hwnd == nullptr) {
+                switch (message.message) {
+                    case kNoticeHandledMessage: OnNoticeHandled(state_); continue;
+                    case kMenuStateMessage:
+                        OnMenuState(static_cast<MenuState>(message.wParam), static_cast<unsigned>(message.lParam));
+                        continue;
+                    case kHandOverMessage: HandOver(); continue;
+                    case WM_TIMER:
+                        if (message.wParam != state_.limitTimer) break;
+                        OnLimitTimer();
+                        continue;
+                    default: break;
+                }
             }
             DispatchMessageW(&message);
         }
+        ReleaseHeld();
         if (const HWND window = watchdogWindow_.exchange(nullptr)) {
             StopWatchingRawKeyboard(window);
             DestroyWindow(window);
@@ -361,6 +452,53 @@ void KeyboardHook::Reinstall(const WatchdogVerdict& verdict) noexcept {
     QueueMissedEvents(verdict, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                       GetTickCount(), IsKeyDownNow);
     DeliverNotices(state_);
+}
+
+void KeyboardHook::OnMenuState(MenuState menuState, unsigned serial) noexcept {
+    bool go = false;
+    switch (menuState) {
+        case MenuState::Opened: go = state_.summons.MenuOpened(serial); break;
+        case MenuState::Closed: state_.summons.MenuClosed(GetTickCount()); break;
+        case MenuState::Refused: go = state_.summons.MenuRefused(serial); break;
+    }
+    if (!go || !HandOver()) ArmLimit(state_);
+}
+
+void KeyboardHook::OnLimitTimer() noexcept {
+    KillTimer(nullptr, state_.limitTimer);
+    state_.limitTimer = 0;
+    if (!state_.summons.LimitReached(GetTickCount()) || !HandOver()) ArmLimit(state_);
+}
+
+bool KeyboardHook::HandOver() noexcept {
+    const std::size_t count = state_.summons.NextBatch(HeldModifierBits(state_.keyState), GetTickCount(),
+                                                       handOver_.data(), handOver_.size());
+    ArmLimit(state_);
+    if (count == 0) return false;
+    std::array<INPUT, kHandOverPart> inputs{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const KeyEvent& event = handOver_[i];
+        INPUT& input = inputs[i];
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(event.virtualKey);
+        input.ki.wScan = static_cast<WORD>(event.scanCode != 0 ? event.scanCode
+                                                               : MapVirtualKeyW(event.virtualKey, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = (event.keyUp ? KEYEVENTF_KEYUP : 0) | (event.extended ? KEYEVENTF_EXTENDEDKEY : 0);
+        input.ki.dwExtraInfo = event.extraInfo;
+    }
+    // The hook sees each event go by (under Wine already inside this call)
+    // and asks for the next part once all have.
+    const UINT sent = SendInput(static_cast<UINT>(count), inputs.data(), sizeof(INPUT));
+    if (state_.summons.NotSent(count - sent)) RequestHandOver();
+    return true;
+}
+
+void KeyboardHook::ReleaseHeld() noexcept {
+    state_.summons.ReleaseAll();
+    while (HandOver()) {
+    }
+    if (state_.limitTimer != 0) KillTimer(nullptr, state_.limitTimer);
+    state_.limitTimer = 0;
 }
 
 }  // namespace vantoke

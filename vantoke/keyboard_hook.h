@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <future>
@@ -14,6 +15,7 @@
 #include "vantoke/key_filter.h"
 #include "vantoke/notice_queue.h"
 #include "vantoke/notices.h"
+#include "vantoke/summons.h"
 
 namespace vantoke {
 
@@ -35,12 +37,25 @@ struct HookState {
 
     WatchedKeyState keyState;
     std::atomic<HHOOK> hook{nullptr};
+
+    // The launcher's tap rule, once it has given one: the hook then decides
+    // each summons itself and holds the keys typed after it for the menu.
+    std::atomic<bool> ruled{false};
+    std::atomic<std::uint64_t> tapRule{0};  // countIndex in the high half, speed in the low
+    Summons summons;
+    // No summons while the program in front is full-screen (a game, a slide show).
+    std::atomic<bool> quietOverFullScreen{false};
+    UINT_PTR limitTimer = 0;  // a thread timer: the limit of the summons first in line
 };
 
+// Gives the hook the launcher's tap rule; any thread.
+void SetTapRule(HookState& state, const TapRule& rule) noexcept;
+
 // The whole work of the hook procedure for one event: count it, record its
-// transition and hand over the next notice if none is in flight. Never
-// blocks, never throws.
-void HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept;
+// transition, hand over the next notice if none is in flight, and under a
+// tap rule decide the summons. True when the event is held back for the
+// letter menu. Never blocks, never throws.
+bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept;
 
 // Hook thread: the notice in flight has been handled; hands over the next.
 void OnNoticeHandled(HookState& state) noexcept;
@@ -63,8 +78,14 @@ public:
     // the hook runs installs nothing and returns the hook's current handle.
     HHOOK Start();
 
-    // Removes the hook and ends its thread; nothing is posted after it returns.
+    // Removes the hook and ends its thread; nothing is posted after it
+    // returns. Keys still held go where they were going first.
     void Stop();
+
+    // The target's letter menu, as its thread tells it (posted to the hook
+    // thread; returns at once). `serial` names the summons it is for.
+    enum class MenuState { Opened, Closed, Refused };
+    void PostMenuState(MenuState menuState, unsigned serial);
 
     // The hook thread's id while it runs, 0 otherwise.
     DWORD ThreadId() const { return threadId_.load(); }
@@ -76,6 +97,12 @@ private:
     void OnRawInput(HWND window, HRAWINPUT input) noexcept;
     void OnCheckTimer(HWND window) noexcept;
     void Reinstall(const WatchdogVerdict& verdict) noexcept;
+    void OnMenuState(MenuState menuState, unsigned serial) noexcept;
+    void OnLimitTimer() noexcept;
+    // Types the next part of the held keys (own input, so that the hook lets
+    // it pass); false when nothing went.
+    bool HandOver() noexcept;
+    void ReleaseHeld() noexcept;
 
     HookState state_;
     HookWatchdog watchdog_;  // the hook thread's
@@ -84,6 +111,8 @@ private:
     std::mutex startStop_;
     HANDLE thread_ = nullptr;  // the hook thread while it runs
     std::atomic<DWORD> threadId_{0};
+    static constexpr std::size_t kHandOverPart = 64;
+    std::array<KeyEvent, kHandOverPart> handOver_{};  // the hook thread's
 };
 
 }  // namespace vantoke

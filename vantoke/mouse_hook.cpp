@@ -23,3 +23,23 @@ void CMouseHook::SetAction(UINT action) {
 void CMouseHook::SetTarget(HWND target) {
     hook_->SetTarget(target);
 }
+
+void CMouseHook::SetTapRule(int countIndex, int speed) {
+    vantoke::SetTapRule(hook_->State(), vantoke::TapRule{countIndex, speed});
+}
+
+void CMouseHook::SetQuietOverFullScreen(bool quiet) {
+    hook_->State().quietOverFullScreen.store(quiet, std::memory_order_relaxed);
+}
+
+void CMouseHook::MenuOpened(UINT serial) {
+    hook_->PostMenuState(vantoke::KeyboardHook::MenuState::Opened, serial);
+}
+
+void CMouseHook::MenuClosed() {
+    hook_->PostMenuState(vantoke::KeyboardHook::MenuState::Closed, 0);
+}
+
+void CMouseHook::MenuRefused(UINT serial) {
+    hook_->PostMenuState(vantoke::KeyboardHook::MenuState::Refused, serial);
+}

@@ -46,6 +46,26 @@ public:
     // applies to every key event after it, however late the answer comes.
     void SetTarget(HWND target);
 
+    // The launcher's tap rule: presses needed = countIndex + 2, each within
+    // 8 * speed + 120 ms of the one before; given at start-up and after every
+    // change. From the first call the library decides each summons itself,
+    // at the key event, by the launcher's own rule (its own action then
+    // selects the transitions; SetAction no longer does), and says so in
+    // WM_HSCROLL's wParam (vantoke::SummonsNotice). The keys typed after a
+    // summons that act in the letter menu are held back from the program in
+    // front until the target reports its menu with the calls below.
+    void SetTapRule(int countIndex, int speed);
+    // The target's letter menu is open, for the summons `serial` (0: for no
+    // summons): the keys held for it are typed into it, as they were typed.
+    void MenuOpened(UINT serial);
+    // The target's letter menu has closed.
+    void MenuClosed();
+    // No menu opens for the summons `serial`: its keys go where they were going.
+    void MenuRefused(UINT serial);
+    // While set, the tap that would summon does not while the program in
+    // front is full-screen, and no keys are held for it. Off before any call.
+    void SetQuietOverFullScreen(bool quiet);
+
 private:
     vantoke::KeyboardHook* hook_;
 };

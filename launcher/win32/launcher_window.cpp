@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "common/win32/full_screen_win32.h"
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
 #include "launcher/full_screen_setting.h"
@@ -22,15 +21,9 @@ constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
 const char* const kFullScreenFile = "fullscreen.x";
-
-// The trigger's time stamp of a key event from its own tick.
-int KeyEventStamp(DWORD eventTick) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const DWORD nowTick = GetTickCount();
-    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, eventTick);
-}
+// Posted to itself when the menu has closed and a summons waits for its own
+// (next to the menu icons' message, so that the two never meet).
+constexpr UINT kSummonWaiting = kMenuIconsArrivedMessage + 1;
 
 static_assert(launcher::vkey::kReturn == VK_RETURN && launcher::vkey::kControl == VK_CONTROL &&
               launcher::vkey::kNumpad0 == VK_NUMPAD0);
@@ -67,7 +60,6 @@ win32::UniqueIcon LoadAppIcon(int width, int height) {
 
 LauncherWindow::LauncherWindow(MenuIcons::Fetch iconFetch)
     : Dialog(IDD_LAUNCHER),
-      trigger_(*this),
       icon_(LoadAppIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON))),
       smallIcon_(LoadAppIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))),
       taskbarCreatedMessage_(RegisterWindowMessageW(L"TaskbarCreated")),
@@ -95,6 +87,9 @@ BOOL LauncherWindow::OnInitDialog() {
     hook_.SetTarget(hwnd());
     hook_.SetAction(0);
     if (const auto code = launcher::HookKeyCode(options_.keyIndex)) hook_.SetKey(*code);
+    // The hook decides each summons by this rule, where the keys are seen.
+    hook_.SetTapRule(options_.countIndex, options_.speed);
+    hook_.SetQuietOverFullScreen(quietOverFullScreen_);
     hook_.Start();  // without a hook the launcher runs on without a trigger
 
     ShowLetterMenu();
@@ -153,36 +148,52 @@ void LauncherWindow::UpdateTrayIcon(TrayOperation operation) {
     trayIconAdded_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE || trayIconAdded_;
 }
 
-void LauncherWindow::SetAction(unsigned action) { hook_.SetAction(action); }
-
 void LauncherWindow::SetKey(unsigned virtualKey) { hook_.SetKey(virtualKey); }
 
-void LauncherWindow::OnKeyNotification(DWORD eventTick) {
-    if (trigger_.OnKeyNotification(KeyEventStamp(eventTick), options_.countIndex, options_.speed) &&
-        !(quietOverFullScreen_ && win32::ForegroundIsFullScreen())) {
-        SummonLetterMenu();
+void LauncherWindow::OnKeyNotification(unsigned notice) {
+    if (!vantoke::IsSummons(notice)) return;
+    const unsigned serial = vantoke::SummonsSerial(notice);
+    // Taps while the menu is open bring no second menu. But a summons whose
+    // keys the hook holds was made before this menu showed: it gets a menu of
+    // its own once this one has closed, after the command chosen in it.
+    if (letterMenuOpen_ || !waitingSummons_.empty()) {
+        if (serial != 0) waitingSummons_.push_back(serial);
+        return;
     }
+    SummonLetterMenu(serial);
 }
 
-void LauncherWindow::SummonLetterMenu() {
+void LauncherWindow::SummonLetterMenu(unsigned serial) {
     ShowWindow(hwnd(), SW_SHOW);
     SetActiveWindow(hwnd());
     TakeForeground(hwnd());
-    ShowLetterMenu();
+    OpenLetterMenu(serial);
 }
 
-void LauncherWindow::ShowLetterMenu() {
+void LauncherWindow::ShowLetterMenu() { OpenLetterMenu(0); }
+
+void LauncherWindow::OpenLetterMenu(unsigned serial) {
     // One menu at a time: taps while the menu is open do not open another.
-    if (letterMenuOpen_ || !letterMenu_) return;
+    if (letterMenuOpen_ || !letterMenu_) {
+        if (serial != 0) hook_.MenuRefused(serial);
+        return;
+    }
     RECT window;
     GetWindowRect(hwnd(), &window);
     TakeForeground(hwnd());
     letterMenuOpen_ = true;
+    menuSummons_ = serial;
+    menuShown_ = false;
     const HHOOK menuKeys = SetWindowsHookExW(WH_MSGFILTER, &MenuKeysAsMeant, nullptr, GetCurrentThreadId());
     TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom, 0,
                    hwnd(), nullptr);
     if (menuKeys != nullptr) UnhookWindowsHookEx(menuKeys);
     letterMenuOpen_ = false;
+    // A menu that never showed (another one was tracked) leaves the keys
+    // held for it to go where they were going.
+    if (!menuShown_ && serial != 0) hook_.MenuRefused(serial);
+    hook_.MenuClosed();
+    if (!waitingSummons_.empty()) PostMessageW(hwnd(), kSummonWaiting, 0, 0);
     // Lets the menu close when the user clicks elsewhere next time.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
 }
@@ -250,6 +261,7 @@ void LauncherWindow::ToggleRunAtSignIn() {
 void LauncherWindow::ToggleQuietOverFullScreen() {
     win32::ChangeDirectory(startupFolder_);
     const std::string warning = launcher::ToggleFullScreenSetting(quietOverFullScreen_, Files(), kFullScreenFile);
+    hook_.SetQuietOverFullScreen(quietOverFullScreen_);
     if (warning.empty()) return;
     // Standalone, as the version box, so that it raises no hidden window.
     MessageBoxW(nullptr, win32::WideFromCp932(warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
@@ -277,6 +289,7 @@ void LauncherWindow::OnOptionsCommand() {
     win32::ChangeDirectory(startupFolder_);
     tobi::RunOptionsCommand(options_, *this, Files(), kOptionsFile,
                             [this](OptionsDialog& dialog) { return dialog.RunModal(hwnd()); });
+    hook_.SetTapRule(options_.countIndex, options_.speed);
 }
 
 void LauncherWindow::OnRunFileCommand() {
@@ -321,9 +334,14 @@ void LauncherWindow::OnCancel() { ShowWindow(hwnd(), SW_HIDE); }
 bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     result = 0;
     switch (message) {
-        case WM_HSCROLL: OnKeyNotification(static_cast<DWORD>(lParam)); return true;
-        case kOtherKeyMessage: trigger_.OnOtherKey(); return true;
-        case kHookReinstalledMessage: trigger_.Reset(); return true;
+        case WM_HSCROLL: OnKeyNotification(static_cast<unsigned>(wParam)); return true;
+        case kSummonWaiting:
+            if (!letterMenuOpen_ && !waitingSummons_.empty()) {
+                const unsigned serial = waitingSummons_.front();
+                waitingSummons_.pop_front();
+                SummonLetterMenu(serial);
+            }
+            return true;
         case kTrayMessage:
             if (wParam == kTrayIconId && LOWORD(lParam) == WM_RBUTTONUP) PostMessageW(hwnd(), WM_RBUTTONUP, 0, 0);
             return true;
@@ -331,6 +349,11 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         case WM_INITMENUPOPUP:
             FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
             menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
+            // The letter menu is about to show: the keys the hook holds for it go into it.
+            if (letterMenuOpen_ && !menuShown_ && reinterpret_cast<HMENU>(wParam) == letterMenu_.get()) {
+                menuShown_ = true;
+                hook_.MenuOpened(menuSummons_);
+            }
             return false;
         case kMenuIconsArrivedMessage: menuIcons_.TakeArrivedIcons(); return true;
         case WM_MEASUREITEM:

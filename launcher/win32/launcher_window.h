@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <string>
 
 #include "common/file_store.h"
@@ -16,7 +17,6 @@
 #include "launcher/letter_menu.h"
 #include "launcher/options_file.h"
 #include "launcher/registration_list.h"
-#include "launcher/trigger.h"
 #include "launcher/win32/key_hook.h"
 #include "launcher/win32/menu_icons.h"
 #include "launcher/win32/startup_shortcut.h"
@@ -24,7 +24,7 @@
 
 namespace tobi {
 
-class LauncherWindow : public win32::Dialog, public launcher::HookControl, public KeyHook {
+class LauncherWindow : public win32::Dialog, public KeyHook {
 public:
     // `iconFetch` fetches an entry's icon on the icons' worker (tests hold it
     // there); by default the shell's icon.
@@ -41,8 +41,7 @@ public:
     // The unexpected-error box; the program ends when it is closed.
     void ShowFatalError();
 
-    // The hook, as the trigger and the options command drive it.
-    void SetAction(unsigned action) override;
+    // The hook's watched key, as the options command sets it.
     void SetKey(unsigned virtualKey) override;
 
 protected:
@@ -64,9 +63,13 @@ private:
     void MoveToTopLeft() const;
     bool LoadRegistrationList();
     void BuildLetterMenu();
-    // A press or release of the watched key, with the key event's own tick.
-    void OnKeyNotification(DWORD eventTick);
-    void SummonLetterMenu();
+    // A press or release of the watched key; the hook has decided whether it
+    // summons (vantoke::SummonsNotice).
+    void OnKeyNotification(unsigned notice);
+    // Brings the window to the front and opens the letter menu for the
+    // summons `serial` (0: a summons whose keys the hook does not hold).
+    void SummonLetterMenu(unsigned serial);
+    void OpenLetterMenu(unsigned serial);
     void ShowTrayMenu();
     void OpenHelpPage();
     void StartRegistrar();
@@ -79,7 +82,6 @@ private:
 
     launcher::MenuNode letterTree_;  // the letter menu's submenus are filled from it as they open
     win32::UniqueMenu letterMenu_;
-    launcher::KeyPressTrigger trigger_;
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
     std::wstring startupFolder_;
     launcher::Options options_;
@@ -91,6 +93,9 @@ private:
     UINT taskbarCreatedMessage_ = 0;
     bool trayIconAdded_ = false;
     bool letterMenuOpen_ = false;
+    unsigned menuSummons_ = 0;    // the summons the open menu is for
+    bool menuShown_ = false;      // the open menu has shown: the hook was told
+    std::deque<unsigned> waitingSummons_;  // summonses made before the open menu showed
     MenuIcons menuIcons_;
     win32::FileStoreWin32 files_;
 };

@@ -1,16 +1,15 @@
 // The chord corpus (chord_corpus.inc) replayed through the hook's key filter,
-// its queue of transitions and the key-press trigger, the way the running
-// launcher joins them: the hook thread records each key event's transition
-// with its time and hands over one notice at a time, chosen under the action
-// the launcher has set by then; the user-interface thread handles each notice
-// some time after it was handed over (0 ms, 5 ms, or 2 s for a thread kept
-// busy) and may set a new action for the transitions after it.
+// its queue of transitions, and the launcher's key-press trigger run by the
+// hook at the key event, the way the running hook joins them: every notice is
+// handled at once, and the keys typed after a summons are held until the
+// launcher's letter menu opens, 0 ms, 5 ms or 2 s later (a thread kept busy).
 #include <algorithm>
+#include <bitset>
 #include <climits>
 #include <cstdio>
 #include <cstdint>
+#include <deque>
 #include <map>
-#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -19,8 +18,9 @@
 #include <gtest/gtest.h>
 
 #include "launcher/trigger.h"
-#include "tests/support/launcher_model.h"
 #include "vantoke/key_filter.h"
+#include "vantoke/notices.h"
+#include "vantoke/summons.h"
 
 namespace {
 
@@ -68,15 +68,25 @@ const std::map<std::string, KeyCode>& KeyCodes() {
 struct TimedEvent {
     int time;
     vantoke::KeyEvent event;
+    bool held = false;  // expected: held back for the letter menu
+};
+
+// What the launcher does about each summons whose keys the hook holds.
+struct MenuPlan {
+    enum How { Opens, Refused, Never, OpenAlready, Vetoed } how = Opens;
+    int delay = 0;  // ms after the summons (Opens, Refused)
 };
 
 struct Sequence {
     std::string name;
     bool isChord = true;
-    unsigned watchedKey = vk::kControl;  // taps only
+    unsigned watchedKey = vk::kControl;  // taps and bursts
     int countIndex = 1;
     int speed = 50;
     int expectedSummons = 0;
+    bool isBurst = false;
+    MenuPlan menu;           // bursts only
+    std::string handedOver;  // bursts only: the "=>" line
     std::vector<TimedEvent> events;
 };
 
@@ -95,9 +105,20 @@ vantoke::KeyEvent EventOf(const std::string& key, bool keyUp) {
     return {found->second.virtualKey, found->second.scanCode, found->second.extended, keyUp, 0};
 }
 
+MenuPlan MenuPlanNamed(const std::string& name) {
+    if (name == "never") return {MenuPlan::Never, 0};
+    if (name == "open") return {MenuPlan::OpenAlready, 0};
+    if (name == "vetoed") return {MenuPlan::Vetoed, 0};
+    if (name.rfind("refused", 0) == 0) return {MenuPlan::Refused, std::stoi(name.substr(7))};
+    return {MenuPlan::Opens, std::stoi(name)};
+}
+
 // "+KEY@MS", "-KEY@MS" or "~KEY@FROM-TO/EVERY" (auto-repeat key-downs of one
-// key, or of several joined by '+').
-void AddEvents(const std::string& token, Sequence& sequence) {
+// key, or of several joined by '+'); a trailing '*' marks keys held.
+void AddEvents(std::string token, Sequence& sequence) {
+    const bool held = !token.empty() && token.back() == '*';
+    if (held) token.pop_back();
+    const std::size_t first = sequence.events.size();
     const auto at = token.find('@');
     if (token.size() < 4 || at == std::string::npos) Fail("bad event " + token);
     const std::string key = token.substr(1, at - 1);
@@ -106,7 +127,7 @@ void AddEvents(const std::string& token, Sequence& sequence) {
         case '+':
         case '-':
             sequence.events.push_back({std::stoi(time), EventOf(key, token[0] == '-')});
-            return;
+            break;
         case '~': {
             int from = 0, to = 0, every = 0;
             if (std::sscanf(time.c_str(), "%d-%d/%d", &from, &to, &every) != 3 || every <= 0 || to < from) {
@@ -119,11 +140,12 @@ void AddEvents(const std::string& token, Sequence& sequence) {
             for (int t = from; t <= to; t += every) {
                 for (const std::string& name : keys) sequence.events.push_back({t, EventOf(name, false)});
             }
-            return;
+            break;
         }
         default:
             Fail("bad event " + token);
     }
+    for (std::size_t i = first; i < sequence.events.size(); ++i) sequence.events[i].held = held;
 }
 
 std::vector<Sequence> ParseCorpus(const std::string& text) {
@@ -134,11 +156,20 @@ std::vector<Sequence> ParseCorpus(const std::string& text) {
         std::istringstream words(line);
         std::string word;
         if (!(words >> word) || word[0] == '#') continue;
-        if (word == "chord" || word == "taps") {
+        if (word == "chord" || word == "taps" || word == "burst") {
             Sequence sequence;
             sequence.isChord = word == "chord";
+            sequence.isBurst = word == "burst";
             words >> sequence.name;
-            if (!sequence.isChord) {
+            if (sequence.isBurst) {
+                std::string watched, menu;
+                if (!(words >> watched >> sequence.countIndex >> sequence.speed >> menu)) {
+                    Fail("burst line needs WATCH COUNT SPEED MENU: " + line);
+                }
+                sequence.watchedKey = WatchedKeyNamed(watched);
+                sequence.countIndex -= 2;
+                sequence.menu = MenuPlanNamed(menu);
+            } else if (!sequence.isChord) {
                 std::string watched;
                 if (!(words >> watched >> sequence.countIndex >> sequence.speed >> sequence.expectedSummons)) {
                     Fail("taps line needs WATCH COUNT SPEED SUMMONS: " + line);
@@ -151,6 +182,12 @@ std::vector<Sequence> ParseCorpus(const std::string& text) {
             continue;
         }
         if (corpus.empty()) Fail("event before the first sequence: " + line);
+        if (word == "=>") {
+            for (std::string part; words >> part;) {
+                corpus.back().handedOver += (corpus.back().handedOver.empty() ? "" : " ") + part;
+            }
+            continue;
+        }
         do {
             AddEvents(word, corpus.back());
         } while (words >> word);
@@ -168,61 +205,167 @@ struct Settings {
     unsigned watchedKey;
     int countIndex;
     int speed;
-    int uiLatency;   // ms between the hook's post and the handling of the notice
+    MenuPlan menu;
     int firstStamp;  // the stamp clock at the start of the replay
 };
 
-// One launcher: the hook's filter state and queue, the notice in flight, and
-// the launcher's side.
-class Launcher {
-public:
-    explicit Launcher(const Settings& settings)
-        : settings_(settings), model_(settings.countIndex, settings.speed, settings.firstStamp) {}
-
-    // Replays events whose times count from `offset`; returns the summons.
-    int Replay(const std::vector<TimedEvent>& events, int offset) {
-        const int before = model_.summonCount;
-        for (const TimedEvent& timed : events) {
-            const int now = offset + timed.time;
-            HandleNoticesUntil(now);
-            vantoke::KeyEvent event = timed.event;
-            event.time = static_cast<std::uint32_t>(now);
-            queue_.Push({vantoke::ClassifyKeyEvent(event, settings_.watchedKey, keyState_), event.virtualKey,
-                         event.time});
-            HandOver(now);
-        }
-        HandleNoticesUntil(INT_MAX);
-        return model_.summonCount - before;
+std::string NameOfKey(unsigned virtualKey) {
+    for (const auto& [name, code] : KeyCodes()) {
+        if (code.virtualKey == virtualKey && name != "AltGrCtrl") return name;
     }
+    return std::to_string(virtualKey);
+}
+
+// The keys the system has down: what passed the hook. One model at a time.
+std::bitset<256> systemKeysDown;
+bool IsSystemKeyDown(unsigned virtualKey) noexcept { return systemKeysDown.test(virtualKey & 0xFF); }
+
+// The hook thread under the launcher's tap rule, joined as keyboard_hook.cpp
+// joins it: each key event classified and queued, every notice handled at once
+// by the rule, the keys after a summons held, own input counted as it passes.
+// Around it, the launcher as the plan says: it opens the letter menu for each
+// summons whose keys are held (after the menu before has closed), and the menu
+// closes once they are in. Injected key events reach the hook 1 ms apart, so
+// that keys typed meanwhile fall in between.
+class RuledHook : public vantoke::Summons::Outlet {
+public:
+    explicit RuledHook(const Settings& settings) : settings_(settings) {
+        systemKeysDown.reset();
+        if (settings.menu.how == MenuPlan::OpenAlready) menuOpen_ = summons_.MenuOpened(0) || true;
+    }
+
+    // Replays events whose times count from `offset`; returns the summonses.
+    int Replay(const std::vector<TimedEvent>& events, int offset) {
+        const int before = summonses_;
+        for (const TimedEvent& timed : events) {
+            RunUntil(offset + timed.time);
+            vantoke::KeyEvent event = timed.event;
+            event.time = static_cast<std::uint32_t>(now_);
+            held.push_back(Feed(event));
+        }
+        return summonses_ - before;
+    }
+
+    // Lets everything the keys set going come to its end.
+    void Settle() { RunUntil(INT_MAX, false); }
 
     // Ready for the next key-down, as after every complete press.
-    bool InStep() const { return model_.action == 0 && model_.trigger.triggerState() != 1; }
+    bool InStep() const { return summons_.Action() == 0 && summons_.Trigger().triggerState() != 1; }
 
-private:
-    // The hook thread hands over the next notice when none is in flight.
-    void HandOver(int now) {
-        if (inFlight_) return;
-        inFlight_ = queue_.TakeNext(model_.action);
-        handleAt_ = std::max(now, freeAt_) + settings_.uiLatency;
+    std::vector<bool> held;  // per live key event replayed
+    std::string handedOver;  // "@MS" when a part goes, then its keys: +N -N, ^+LShift a modifier put back
+    std::string keysHandedOver;  // the held keys alone
+
+    int StampOf(std::uint32_t tick) noexcept override {
+        return static_cast<int>((settings_.firstStamp + static_cast<long long>(tick)) % launcher::kStampModulus);
+    }
+    bool Vetoed() noexcept override { return settings_.menu.how == MenuPlan::Vetoed; }
+    void Notify(const vantoke::Notice& notice, unsigned summons) noexcept override {
+        if (!vantoke::IsSummons(summons)) return;
+        ++summonses_;
+        if (vantoke::SummonsSerial(summons) != 0) {
+            menus_.push_back({vantoke::SummonsSerial(summons), static_cast<int>(notice.time) + settings_.menu.delay});
+        }
     }
 
-    void HandleNoticesUntil(int now) {
-        while (inFlight_ && handleAt_ <= now) {
-            model_.Handle(*inFlight_);
-            inFlight_.reset();
-            queue_.Handled();
-            freeAt_ = handleAt_;
-            HandOver(freeAt_);
+private:
+    struct Menu {
+        unsigned serial;
+        int at;
+    };
+    struct Injected {
+        int at;
+        vantoke::KeyEvent event;
+    };
+
+    // The hook procedure's work for one key event; true when it is held.
+    bool Feed(const vantoke::KeyEvent& event) {
+        queue_.Push({vantoke::ClassifyKeyEvent(event, settings_.watchedKey, keyState_, IsSystemKeyDown),
+                     event.virtualKey, event.time});
+        summons_.Drain(queue_, {settings_.countIndex, settings_.speed}, *this);
+        bool hold = false;
+        if (event.extraInfo == vantoke::kOwnInputMarker) {
+            if (summons_.OwnInputSeen()) HandOver();
+        } else {
+            hold = summons_.Hold(event, keyState_, IsSystemKeyDown);
         }
+        if (!hold) systemKeysDown.set(event.virtualKey & 0xFF, !event.keyUp);
+        return hold;
+    }
+
+    // Injected events, the limit and the launcher's menus, in time order, up
+    // to `time`, where the clock then stands unless told otherwise.
+    void RunUntil(int time, bool advance = true) {
+        for (;;) {
+            const int injectedAt = injected_.empty() ? INT_MAX : injected_.front().at;
+            const auto untilLimit = summons_.UntilLimit(static_cast<std::uint32_t>(now_));
+            const int limitAt = untilLimit ? now_ + static_cast<int>(*untilLimit) : INT_MAX;
+            const bool menuWaits = !menuOpen_ && !menus_.empty() && injected_.empty() &&
+                                   settings_.menu.how != MenuPlan::Never;
+            const int menuAt = menuWaits ? std::max(menus_.front().at, lastClose_) : INT_MAX;
+            const int next = std::min({injectedAt, limitAt, menuAt});
+            if (next == INT_MAX || next > time) break;
+            now_ = next;
+            if (next == injectedAt) {
+                const vantoke::KeyEvent event = injected_.front().event;
+                injected_.pop_front();
+                Feed(event);
+            } else if (next == limitAt) {
+                if (summons_.LimitReached(static_cast<std::uint32_t>(now_))) HandOver();
+            } else {
+                const unsigned serial = menus_.front().serial;
+                menus_.pop_front();
+                if (settings_.menu.how == MenuPlan::Refused) {
+                    if (summons_.MenuRefused(serial)) HandOver();
+                    continue;
+                }
+                menuOpen_ = true;
+                if (summons_.MenuOpened(serial)) {
+                    HandOver();
+                } else {
+                    CloseMenu();
+                }
+            }
+        }
+        if (advance) now_ = std::max(now_, time);
+    }
+
+    void HandOver() {
+        std::array<vantoke::KeyEvent, vantoke::Summons::kMinBatch + 4> part;  // small: long hand-overs go in parts
+        const std::size_t count = summons_.NextBatch(vantoke::HeldModifierBits(keyState_),
+                                                     static_cast<std::uint32_t>(now_), part.data(), part.size());
+        if (count == 0) {
+            if (menuOpen_) CloseMenu();
+            return;
+        }
+        handedOver += (handedOver.empty() ? "@" : " @") + std::to_string(now_);
+        for (std::size_t i = 0; i < count; ++i) {
+            const vantoke::KeyEvent& event = part[i];
+            // Only keys that act in the menu are held; the others handed over are modifiers.
+            const std::string name = std::string(vantoke::ActsInTheMenu(event.virtualKey) ? "" : "^") +
+                                     (event.keyUp ? "-" : "+") + NameOfKey(event.virtualKey);
+            handedOver += " " + name;
+            if (name[0] != '^') keysHandedOver += (keysHandedOver.empty() ? "" : " ") + name;
+            injected_.push_back({now_ + 1 + static_cast<int>(i), event});
+        }
+    }
+
+    void CloseMenu() {
+        menuOpen_ = false;
+        lastClose_ = now_;
+        summons_.MenuClosed(static_cast<std::uint32_t>(now_));
     }
 
     Settings settings_;
-    LauncherModel model_;
     vantoke::WatchedKeyState keyState_;
     vantoke::NoticeQueue queue_;
-    std::optional<vantoke::Notice> inFlight_;
-    int handleAt_ = 0;
-    int freeAt_ = 0;
+    vantoke::Summons summons_;
+    std::deque<Menu> menus_;
+    std::deque<Injected> injected_;
+    bool menuOpen_ = false;
+    int lastClose_ = 0;
+    int now_ = 0;
+    int summonses_ = 0;
 };
 
 // Bare taps of the watched key's left side: `count` presses, each
@@ -242,9 +385,9 @@ std::vector<Settings> AllSettings() {
     for (unsigned watchedKey : {vk::kControl, vk::kShift, vk::kMenu}) {
         for (int countIndex : {0, 1, 2}) {
             for (int speed : {0, 50, 100}) {
-                for (int uiLatency : {0, 5, 2000}) {
+                for (int menuDelay : {0, 5, 2000}) {
                     for (int firstStamp : {100000, 999000}) {  // the second replay crosses the stamp's wrap
-                        all.push_back({watchedKey, countIndex, speed, uiLatency, firstStamp});
+                        all.push_back({watchedKey, countIndex, speed, {MenuPlan::Opens, menuDelay}, firstStamp});
                     }
                 }
             }
@@ -255,8 +398,8 @@ std::vector<Settings> AllSettings() {
 
 std::string Describe(const Settings& settings) {
     return "watched " + std::to_string(settings.watchedKey) + ", presses " +
-           std::to_string(settings.countIndex + 2) + ", speed " + std::to_string(settings.speed) + ", latency " +
-           std::to_string(settings.uiLatency) + ", stamp " + std::to_string(settings.firstStamp);
+           std::to_string(settings.countIndex + 2) + ", speed " + std::to_string(settings.speed) + ", menu after " +
+           std::to_string(settings.menu.delay) + ", stamp " + std::to_string(settings.firstStamp);
 }
 
 const std::vector<Sequence>& Corpus() {
@@ -266,101 +409,143 @@ const std::vector<Sequence>& Corpus() {
 
 int LongestGap(const Settings& settings) { return static_cast<int>(launcher::LongestGap(settings.speed)); }
 
-TEST(ChordCorpus, ParsesIntoChordsAndTaps) {
+std::size_t HeldCount(const RuledHook& hook) { return std::count(hook.held.begin(), hook.held.end(), true); }
+
+TEST(ChordCorpus, ParsesIntoChordsTapsAndBursts) {
     const auto& corpus = Corpus();
-    std::size_t chords = 0, events = 0;
+    std::size_t chords = 0, bursts = 0, events = 0;
     for (const Sequence& sequence : corpus) {
         chords += sequence.isChord;
+        bursts += sequence.isBurst;
         events += sequence.events.size();
     }
     EXPECT_GE(chords, 20u);
-    EXPECT_GE(corpus.size() - chords, 10u);
-    std::printf("[ corpus   ] %zu sequences (%zu chord, %zu taps), %zu key events\n", corpus.size(), chords,
-                corpus.size() - chords, events);
+    EXPECT_GE(corpus.size() - chords - bursts, 10u);
+    EXPECT_GE(bursts, 10u);
+    std::printf("[ corpus   ] %zu sequences (%zu chord, %zu taps, %zu bursts), %zu key events\n", corpus.size(),
+                chords, corpus.size() - chords - bursts, bursts, events);
     EXPECT_THROW(ParseCorpus("chord x\n  +Nokey@0\n"), std::runtime_error);
     EXPECT_THROW(ParseCorpus("chord x\n  +A@50 -A@10\n"), std::runtime_error);
 }
 
-// Every chord under every setting: no summons, the hook left in step, and the
-// next quick taps summon at once.
+// Every chord under every setting: no summons, no key held, the hook left in
+// step, and the next quick taps summon at once.
 TEST(ChordCorpus, ChordsNeverSummonAndNeverHoldBackTheNextTaps) {
     int falseSummons = 0, replays = 0, followingSummons = 0;
+    std::size_t held = 0;
     for (const Settings& settings : AllSettings()) {
         for (const Sequence& sequence : Corpus()) {
             if (!sequence.isChord) continue;
-            Launcher launcher(settings);
-            const int summons = launcher.Replay(sequence.events, 0);
+            RuledHook hook(settings);
+            const int summons = hook.Replay(sequence.events, 0);
             ++replays;
             falseSummons += summons;
+            held += HeldCount(hook);
             EXPECT_EQ(summons, 0) << sequence.name << " (" << Describe(settings) << ")";
-            EXPECT_TRUE(launcher.InStep()) << sequence.name << " (" << Describe(settings) << ")";
+            EXPECT_EQ(HeldCount(hook), 0u) << sequence.name << " (" << Describe(settings) << ")";
+            EXPECT_TRUE(hook.InStep()) << sequence.name << " (" << Describe(settings) << ")";
 
             const int pause = sequence.events.back().time + LongestGap(settings) + 1000;
-            const int taps = launcher.Replay(BareTaps(settings.watchedKey, settings.countIndex + 2,
-                                                      LongestGap(settings)),
-                                             pause);
+            const int taps =
+                hook.Replay(BareTaps(settings.watchedKey, settings.countIndex + 2, LongestGap(settings)), pause);
             followingSummons += taps;
             EXPECT_EQ(taps, 1) << "taps after " << sequence.name << " (" << Describe(settings) << ")";
         }
     }
-    std::printf("[ chords   ] %d replays: %d false summons; %d of %d following tap groups summoned\n", replays,
-                falseSummons, followingSummons, replays);
+    std::printf("[ chords   ] %d replays: %d false summons, %zu keys held; %d of %d following tap groups summoned\n",
+                replays, falseSummons, held, followingSummons, replays);
 }
 
 // The whole chord corpus as one long session: nothing carries over into a summons.
 TEST(ChordCorpus, OneLongSessionOfChordsNeverSummons) {
     for (const Settings& settings : AllSettings()) {
-        Launcher launcher(settings);
+        RuledHook hook(settings);
         int offset = 0, summons = 0;
         for (const Sequence& sequence : Corpus()) {
             if (!sequence.isChord) continue;
-            summons += launcher.Replay(sequence.events, offset);
+            summons += hook.Replay(sequence.events, offset);
             offset += sequence.events.back().time + 250;  // the next shortcut follows at typing speed
         }
         EXPECT_EQ(summons, 0) << Describe(settings);
+        EXPECT_EQ(HeldCount(hook), 0u) << Describe(settings);
     }
 }
 
 TEST(ChordCorpus, RecordedTapsSummonAsOftenAsExpected) {
     int trueSummons = 0, expected = 0;
     for (const Sequence& sequence : Corpus()) {
-        if (sequence.isChord) continue;
-        for (int uiLatency : {0, 5, 2000}) {
+        if (sequence.isChord || sequence.isBurst) continue;
+        for (int menuDelay : {0, 5, 2000}) {
             for (int firstStamp : {100000, 999000}) {
-                Launcher launcher({sequence.watchedKey, sequence.countIndex, sequence.speed, uiLatency, firstStamp});
-                const int summons = launcher.Replay(sequence.events, 0);
+                RuledHook hook({sequence.watchedKey, sequence.countIndex, sequence.speed,
+                                {MenuPlan::Opens, menuDelay}, firstStamp});
+                const int summons = hook.Replay(sequence.events, 0);
                 trueSummons += summons;
                 expected += sequence.expectedSummons;
                 EXPECT_EQ(summons, sequence.expectedSummons)
-                    << sequence.name << " (latency " << uiLatency << ", stamp " << firstStamp << ")";
+                    << sequence.name << " (menu after " << menuDelay << ", stamp " << firstStamp << ")";
+                EXPECT_EQ(HeldCount(hook), 0u) << sequence.name;
             }
         }
     }
     std::printf("[ taps     ] recorded taps: %d summons of %d expected\n", trueSummons, expected);
 }
 
-// Bare taps of either side, at every gap within the limit, for every setting:
-// a summons every time, and nothing for taps one millisecond too slow.
+// Bare taps of either side, at every gap within the limit, for every setting,
+// with two letters right after: a summons every time, the letters held for a
+// menu that is not there yet and handed to it in order, and nothing for taps
+// one millisecond too slow.
 TEST(ChordCorpus, BareTapsWithinTheLimitSummonEveryTime) {
     int trueSummons = 0, groups = 0;
     for (const Settings& settings : AllSettings()) {
         const int limit = LongestGap(settings);
+        const bool menuLate = settings.menu.delay > 45;  // the letters come 45 ms after the last press
         for (int interval : {limit, limit - 1, (limit + 60) / 2, 60}) {
-            Launcher launcher(settings);
+            RuledHook hook(settings);
             int offset = 0;
+            std::string expected;
             for (int group = 0; group < 3; ++group) {
-                const auto taps = BareTaps(settings.watchedKey, settings.countIndex + 2, interval);
-                trueSummons += launcher.Replay(taps, offset);
+                auto events = BareTaps(settings.watchedKey, settings.countIndex + 2, interval);
+                const int last = events.back().time + 5;
+                const std::pair<int, std::string> letters[] = {{0, "+A"}, {10, "-A"}, {25, "+B"}, {35, "-B"}};
+                for (const auto& [after, key] : letters) {
+                    events.push_back({last + after, EventOf(key.substr(1), key[0] == '-')});
+                    if (menuLate) expected += (expected.empty() ? "" : " ") + key;
+                }
+                trueSummons += hook.Replay(events, offset);
                 ++groups;
-                offset += taps.back().time + limit + 500;
+                offset += events.back().time + limit + 500;
             }
+            hook.Settle();
+            EXPECT_EQ(hook.keysHandedOver, expected) << Describe(settings) << ", taps " << interval << " ms apart";
+            EXPECT_EQ(HeldCount(hook), menuLate ? 12u : 0u) << Describe(settings);
         }
-        Launcher slow(settings);
+        RuledHook slow(settings);
         EXPECT_EQ(slow.Replay(BareTaps(settings.watchedKey, 4 * (settings.countIndex + 2), limit + 1), 0), 0)
             << Describe(settings);
     }
     EXPECT_EQ(trueSummons, groups);
     std::printf("[ taps     ] generated tap groups: %d summons of %d\n", trueSummons, groups);
+}
+
+// Bursts of taps and keys with a program in front: which keys are held for
+// the letter menu, which pass, and what reaches the menu, when and in what order.
+TEST(ChordCorpus, BurstsHoldTheKeysTypedBeforeTheMenuAndHandThemOverInOrder) {
+    for (const Sequence& sequence : Corpus()) {
+        if (!sequence.isBurst) continue;
+        for (int firstStamp : {100000, 999000}) {
+            RuledHook hook({sequence.watchedKey, sequence.countIndex, sequence.speed, sequence.menu, firstStamp});
+            hook.Replay(sequence.events, 0);
+            hook.Settle();
+            std::string expectedHeld, held;
+            for (std::size_t i = 0; i < sequence.events.size(); ++i) {
+                expectedHeld += sequence.events[i].held ? '*' : '.';
+                held += hook.held[i] ? '*' : '.';
+            }
+            EXPECT_EQ(held, expectedHeld) << sequence.name << ", stamp " << firstStamp;
+            EXPECT_EQ(hook.handedOver, sequence.handedOver) << sequence.name << ", stamp " << firstStamp;
+        }
+    }
 }
 
 }  // namespace

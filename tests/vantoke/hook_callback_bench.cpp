@@ -1,10 +1,13 @@
 // Prints what the keyboard hook procedure costs per key event: the decision
-// alone, and the decision with the post it leads to. Not a test; run it under
-// Wine: scripts/wine-run build/<folder>/bin/hook_callback_bench.exe
+// alone, and the decision with the post it leads to; without a tap rule, and
+// with the launcher's (the hook then runs the trigger itself and asks whether
+// to hold each key). Not a test; run it under Wine:
+// scripts/wine-run build/<folder>/bin/hook_callback_bench.exe
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "vantoke/keyboard_hook.h"
@@ -50,8 +53,6 @@ double TimeEvents(vantoke::HookState& state, HWND window, const std::vector<KBDL
 
 int main() {
     const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    vantoke::HookState state;
-    state.target.store(window);
 
     struct Scenario {
         const char* name;
@@ -64,8 +65,16 @@ int main() {
         {"typing letters, a post per key-down", {Event('A', false), Event('A', true)}},
     };
     std::printf("hook procedure work per key event (median of %d batches of %d)\n", kBatches, kBatch);
+    std::printf("  %-40s %12s %12s\n", "", "no tap rule", "tap rule");
     for (const Scenario& scenario : scenarios) {
-        std::printf("  %-40s %8.1f ns\n", scenario.name, TimeEvents(state, window, scenario.stream));
+        double figures[2];
+        for (bool ruled : {false, true}) {
+            auto state = std::make_unique<vantoke::HookState>();  // fresh: no summons left from before
+            state->target.store(window);
+            if (ruled) vantoke::SetTapRule(*state, {1, 50});
+            figures[ruled] = TimeEvents(*state, window, scenario.stream);
+        }
+        std::printf("  %-40s %9.1f ns %9.1f ns\n", scenario.name, figures[0], figures[1]);
     }
     DestroyWindow(window);
     return 0;

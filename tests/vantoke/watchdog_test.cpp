@@ -1,6 +1,7 @@
 // The hook's watchdog in-process under Wine: the hook is removed behind its
 // back the way Windows removes a hook that timed out, and key taps sent with
-// SendInput must still reach a real trigger, as in the launcher.
+// SendInput must still summon under the launcher's tap rule, which the hook
+// runs itself.
 #include "vantoke/keyboard_hook.h"
 
 #include <memory>
@@ -11,8 +12,6 @@
 
 #include "tests/support/message_window.h"
 
-#include "launcher/trigger.h"
-
 namespace {
 
 constexpr UINT kSentinelKey = VK_F24;  // nobody's shortcut; marks the end of a burst
@@ -20,20 +19,19 @@ constexpr DWORD kWaitMs = 5000;
 constexpr int kCountIndex = 1;  // three presses
 constexpr int kSpeed = 50;      // 520 ms
 
-// A message-only window on the test thread that handles the hook's notices
-// the way LauncherWindow does: the trigger decides, and its action goes back
-// to the hook.
-class LauncherStandIn : public launcher::HookControl {
+// A message-only window on the test thread that takes the hook's notices as
+// LauncherWindow does: the hook decides the summons by the launcher's rule.
+class LauncherStandIn {
 public:
-    explicit LauncherStandIn(vantoke::HookState& hookState) : hookState_(hookState) {
+    explicit LauncherStandIn(vantoke::HookState& hookState) {
         window_ = CreateMessageOnlyWindow(L"VantokeWatchdogTestSink");
+        vantoke::SetTapRule(hookState, {kCountIndex, kSpeed});
     }
-    ~LauncherStandIn() override { DestroyWindow(window_); }
+    ~LauncherStandIn() { DestroyWindow(window_); }
     LauncherStandIn(const LauncherStandIn&) = delete;
     LauncherStandIn& operator=(const LauncherStandIn&) = delete;
 
     HWND Window() const { return window_; }
-    void SetAction(unsigned action) override { hookState_.action.store(action); }
 
     // Handles notices for `ms` milliseconds.
     void HandleFor(DWORD ms) {
@@ -71,23 +69,18 @@ private:
                 continue;
             }
             switch (message.message) {
-                case WM_HSCROLL: {
+                case WM_HSCROLL:
                     ++notifications;
                     log.push_back("W");
-                    const DWORD tick = static_cast<DWORD>(message.lParam);  // when the key moved
-                    const int stamp = launcher::TimeStamp(tick / 1000, static_cast<int>(tick % 1000));
-                    if (trigger_.OnKeyNotification(stamp, kCountIndex, kSpeed)) ++summons;
+                    summons += vantoke::IsSummons(static_cast<unsigned>(message.wParam));
                     break;
-                }
                 case vantoke::kOtherKeyNotice:
                     log.push_back(std::to_string(message.wParam));
                     if (message.wParam == kSentinelKey) sentinelSeen_ = true;
-                    trigger_.OnOtherKey();
                     break;
                 case vantoke::kHookReinstalledNotice:
                     ++reinstalls;
                     log.push_back("R");
-                    trigger_.Reset();
                     break;
                 default:
                     break;
@@ -95,8 +88,6 @@ private:
         }
     }
 
-    vantoke::HookState& hookState_;
-    launcher::KeyPressTrigger trigger_{*this};
     HWND window_ = nullptr;
     bool sentinelSeen_ = false;
 };

@@ -8,9 +8,14 @@
 //     launch), median and p95;
 //   - memory with 1000 entries: private, and resident anonymous memory as the
 //     host sees it under Wine;
-//   - processor time the launcher uses while idle.
+//   - processor time the launcher uses while idle;
+//   - the delay the keyboard hooks add to a key outside a summons, from
+//     SendInput to the window in front, with no launcher, Tobi or the floor;
+//   - bursts as a practised user types them (taps, then the letters at
+//     once): the share that starts the entry, and the letters that reached
+//     the window in front instead.
 //
-//   launcher_bench [tap trials] [start-up runs]    (defaults 30 and 9)
+//   launcher_bench [tap trials] [start-up runs] [keys] [bursts]    (defaults 30, 9, 200, 20)
 #include <windows.h>
 #include <psapi.h>
 
@@ -261,6 +266,116 @@ Figures TimeTaps(const e2e::Process& process, int trials, Before before) {
     return figures;
 }
 
+// The bench's own window in front, standing for the user's editor.
+class FrontWindow {
+public:
+    FrontWindow()
+        : window_(CreateWindowExW(0, L"STATIC", L"tobi-bench-front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 320,
+                                  200, nullptr, nullptr, nullptr, nullptr)) {}
+    ~FrontWindow() { DestroyWindow(window_); }
+    FrontWindow(const FrontWindow&) = delete;
+    FrontWindow& operator=(const FrontWindow&) = delete;
+
+    bool ToFront() {
+        Pump();
+        return e2e::BringToForeground(window_);
+    }
+
+    // Takes what is waiting; the characters typed into the window so far.
+    int Pump() {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            if (message.message == WM_CHAR && message.hwnd == window_) ++typed_;
+            DispatchMessageW(&message);
+        }
+        return typed_;
+    }
+
+    // From a key-down sent to its arrival here, in ms; -1 when it never came.
+    double KeyToFront(WORD key) {
+        Pump();
+        const double start = NowMs();
+        e2e::KeyDown(key);
+        MSG message;
+        double arrived = -1;
+        while (NowMs() - start < 1000) {
+            if (PeekMessageW(&message, window_, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
+                arrived = NowMs() - start;
+                break;
+            }
+            SwitchToThread();
+        }
+        e2e::KeyUp(key);
+        e2e::Sleep(5);
+        Pump();
+        return arrived;
+    }
+
+private:
+    HWND window_ = nullptr;
+    int typed_ = 0;
+};
+
+// Letters typed into the window in front, one at a time: what the hooks add to
+// a key that is no part of a summons.
+Figures TimeKeysToFront(FrontWindow& front, int keys) {
+    Figures figures;
+    if (!front.ToFront()) {
+        figures.failures = keys;
+        return figures;
+    }
+    for (int i = 0; i < keys; ++i) {
+        const double delay = front.KeyToFront(static_cast<WORD>('A' + i % 26));
+        figures.failures += delay < 0;
+        if (delay >= 0) figures.values.push_back(delay);
+    }
+    return figures;
+}
+
+// Starts a program, lets its start-up menu go, and times keys with it running.
+Figures TimeKeysBeside(const e2e::TestFolder& folder, const wchar_t* program, FrontWindow& front, int keys) {
+    e2e::Process process = e2e::StartProgram(folder.File(program), L"", folder.Path());
+    HWND menu = process.IsValid() ? PollForWindow(process.Id(), L"#32768", nullptr, 20000) : nullptr;
+    Figures figures;
+    if (menu == nullptr) {
+        figures.failures = keys;
+    } else {
+        CloseMenu(menu);
+        e2e::Sleep(300);
+        figures = TimeKeysToFront(front, keys);
+    }
+    EndProgram(process, program);
+    return figures;
+}
+
+// Bursts as a practised user types them, with the window in front: three
+// quick Ctrl taps, then Z Z Z 0-50 ms after the last tap and 20-30 ms apart;
+// the next burst as soon as the entry has started, while the launcher may
+// still be busy after the launch.
+void TimeBursts(const e2e::TestFolder& folder, FrontWindow& front, int bursts) {
+    std::size_t launches = e2e::ReadProbeLog(folder.Path()).size();
+    int launched = 0;
+    const int typedBefore = front.Pump();
+    for (int burst = 0; burst < bursts; ++burst) {
+        front.ToFront();
+        e2e::TapKey(VK_CONTROL, 3, 100);
+        e2e::Sleep(static_cast<DWORD>(25 * (burst % 3)));
+        e2e::TypeLetters("ZZZ", static_cast<DWORD>(20 + 10 * (burst % 2)));
+        const double start = NowMs();
+        while (NowMs() - start < 8000 && e2e::ReadProbeLog(folder.Path()).size() == launches) {
+            front.Pump();
+            e2e::Sleep(20);
+        }
+        const std::size_t now = e2e::ReadProbeLog(folder.Path()).size();
+        launched += now > launches;
+        launches = now;
+    }
+    e2e::Sleep(500);
+    std::printf("  %-44s %d of %d (%.0f %%); %d letters reached the window in front\n", "bursts that started the entry",
+                launched, bursts, 100.0 * launched / bursts, front.Pump() - typedBefore);
+}
+
 void PrintHeader() {
     std::printf("  %-44s %18s %18s %14s\n", "figure", "Tobi", "floor", "ratio");
 }
@@ -293,6 +408,8 @@ void PrintFigureRows(const char* what, const Figures& tobi, const Figures& floor
 int main(int argc, char** argv) {
     const int trials = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+    const int keys = argc > 3 ? std::max(1, std::atoi(argv[3])) : 200;
+    const int bursts = argc > 4 ? std::max(1, std::atoi(argv[4])) : 20;
 
     e2e::TestFolder full(L"tobi-bench-full");
     e2e::TestFolder empty(L"tobi-bench-empty");
@@ -316,6 +433,16 @@ int main(int argc, char** argv) {
     }
     PrintFigureRows("start to menu, empty cr.x", tobiEmpty, floorEmpty);
     PrintFigureRows("start to menu, 1000 entries", tobiFull, floorFull);
+
+    FrontWindow front;
+    const Figures noHookKeys = TimeKeysToFront(front, keys);
+    const Figures tobiKeys = TimeKeysBeside(empty, L"Tobi.exe", front, keys);
+    const Figures floorKeys = TimeKeysBeside(empty, kFloorProgram, front, keys);
+    PrintFigureRows("key to the window in front", tobiKeys, floorKeys);
+    if (!noHookKeys.values.empty()) {
+        std::printf("  %-44s %15.2f ms (median), %.2f ms (p95)\n", "  the same with no launcher running",
+                    Percentile(noHookKeys.values, 0.5), Percentile(noHookKeys.values, 0.95));
+    }
 
     // Memory and taps with 1000 entries, both programs running side by side.
     e2e::Process tobi = e2e::StartProgram(full.File(L"Tobi.exe"), L"", full.Path());
@@ -345,13 +472,16 @@ int main(int argc, char** argv) {
         PrintRow("private memory, 1000 entries", tobiMemory.privateMb, floorMemory.privateMb, "MB");
     }
 
-    const Figures floorTaps = TimeTaps(floor, trials, [] { return true; });
+    // Each program's taps with the other ended: both would answer the same taps.
+    EndProgram(floor, kFloorProgram);
+    const double idleStart = ProcessorMs(tobi.Handle());
+    e2e::Sleep(5000);
+    const double idleUsed = ProcessorMs(tobi.Handle()) - idleStart;
     const Figures shownTaps = TimeTaps(tobi, trials, [window] {
         if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOWNOACTIVATE);
         WaitUntilIdle(window);
         return IsWindowVisible(window) != FALSE;
     });
-    PrintFigureRows("tap to menu, shown before", shownTaps, floorTaps);
     // A launch hides the window: the entry ZZZ starts probe.exe, which ends at once.
     const Figures hiddenTaps = TimeTaps(tobi, trials, [&tobi, window] {
         e2e::TapKey(VK_CONTROL, 3, 100);
@@ -362,13 +492,17 @@ int main(int argc, char** argv) {
         WaitUntilIdle(window);
         return IsWindowVisible(window) == FALSE;
     });
-    PrintFigureRows("tap to menu, hidden before (a launch)", hiddenTaps, floorTaps);
-
-    const double idleStart = ProcessorMs(tobi.Handle());
-    e2e::Sleep(5000);
-    const double idleUsed = ProcessorMs(tobi.Handle()) - idleStart;
-    std::printf("\n  %-44s %.1f ms of processor time in 5 s\n", "idle launcher", idleUsed);
+    WaitUntilIdle(window);
+    TimeBursts(full, front, bursts);
     EndLauncher(tobi);
+
+    floor = e2e::StartProgram(full.File(kFloorProgram), L"", full.Path());
+    floorMenu = floor.IsValid() ? PollForWindow(floor.Id(), L"#32768", nullptr, 20000) : nullptr;
+    if (floorMenu != nullptr) CloseMenu(floorMenu);
+    const Figures floorTaps = TimeTaps(floor, trials, [] { return true; });
     EndProgram(floor, kFloorProgram);
+    PrintFigureRows("tap to menu, shown before", shownTaps, floorTaps);
+    PrintFigureRows("tap to menu, hidden before (a launch)", hiddenTaps, floorTaps);
+    std::printf("\n  %-44s %.1f ms of processor time in 5 s\n", "idle launcher", idleUsed);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -322,6 +323,84 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
     HWND menu = WaitForMenu();
     ASSERT_NE(menu, nullptr) << "quick taps made while busy did not summon\n" << Describe();
     CloseMenu(menu);
+}
+
+// Waits until empty_app.exe, standing in for the user's editor, has been
+// typed exactly `expected`; what it got.
+std::string WaitForTyped(const std::wstring& log, const std::string& expected) {
+    std::string typed;
+    for (DWORD waited = 0; waited <= e2e::kDefaultTimeoutMs && typed != expected; waited += 50) {
+        e2e::Sleep(50);
+        typed = e2e::ReadFileBytes(log).value_or(std::string());
+    }
+    return typed;
+}
+
+// A practised user does not wait for the menu: taps, and the letters at once,
+// 0-50 ms after the last tap and 20-30 ms apart, while the launcher's thread
+// is held busy for 2 s (as a hide after a launch holds it on a slow X server).
+// Each entry starts, Ctrl held at the choice shows the entry's folder instead,
+// and the editor in front gets none of the letters; plain typing after a tap
+// that completes no summons reaches it.
+TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFront) {
+    const std::wstring notepad = AddProbe(L"notepad");
+    const std::wstring calc = AddProbe(L"calc");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(),
+                                           {e2e::Cp932(notepad) + "\t\tnotepad", e2e::Cp932(calc) + "\t\tcalc"}));
+    ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    const std::wstring log = folder.File(L"typed.log");
+    e2e::Process editor = e2e::StartProgram(folder.File(L"empty_app.exe"), L"0 \"" + log + L"\"", folder.Path());
+    HWND editorWindow = e2e::WaitForWindow({L"empty_app", L"", editor.Id()});
+    ASSERT_NE(editorWindow, nullptr) << Describe();
+    ASSERT_TRUE(e2e::BringToForeground(editorWindow));
+
+    e2e::TapKey(VK_CONTROL, 1, 0);
+    e2e::TypeLetters("ABC", 20);
+    ASSERT_EQ(WaitForTyped(log, "abc"), "abc") << "plain typing after a tap";
+
+    struct Burst {
+        DWORD afterTapsMs;
+        DWORD gapMs;
+        std::vector<std::string> words;  // each after taps of its own, all while the launcher is busy; ^ holds Ctrl
+    };
+    const Burst bursts[] = {{0, 20, {"NOT"}},         {25, 30, {"CAL"}}, {50, 25, {"NOT"}},
+                            {10, 20, {"NOT", "CAL"}}, {30, 20, {"CA^L"}}};
+    std::size_t notepads = 0, calcs = 0;
+    for (const Burst& burst : bursts) {
+        ASSERT_TRUE(e2e::BringToForeground(editorWindow)) << Describe();
+        WaitUntilIdle();  // held while it waits for messages, not inside a call
+        {
+            e2e::BusyThread busy(MainWindow());
+            ASSERT_TRUE(busy.IsHeld());
+            const ULONGLONG start = GetTickCount64();
+            for (const std::string& word : burst.words) {
+                e2e::TapKey(VK_CONTROL, 3, 100);
+                e2e::Sleep(burst.afterTapsMs);
+                for (std::size_t i = 0; i < word.size(); ++i) {
+                    const bool ctrl = word[i] == '^';
+                    if (ctrl) {
+                        ++i;
+                        e2e::KeyDown(VK_CONTROL);
+                    }
+                    e2e::PressKey(static_cast<WORD>(word[i]));
+                    if (ctrl) e2e::KeyUp(VK_CONTROL);
+                    e2e::Sleep(burst.gapMs);
+                }
+                if (word == "NOT" || word == "CAL") (word == "NOT" ? notepads : calcs) += 1;
+            }
+            e2e::Sleep(static_cast<DWORD>(2000 - std::min<ULONGLONG>(2000, GetTickCount64() - start)));
+        }
+        EXPECT_EQ(WaitForProbeRecords(folder.File(L"notepad"), notepads).size(), notepads) << Describe();
+        EXPECT_EQ(WaitForProbeRecords(folder.File(L"calc"), calcs).size(), calcs) << Describe();
+    }
+    HWND shown = e2e::WaitForWindow({L"calc", L"", 0});
+    EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
+    if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"calc")).size(), calcs) << "Ctrl started the entry";
+    ASSERT_TRUE(e2e::BringToForeground(editorWindow)) << Describe();
+    e2e::TypeLetters("Z");
+    EXPECT_EQ(WaitForTyped(log, "abcz"), "abcz") << "the editor got letters meant for the menu";
 }
 
 TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
