@@ -15,6 +15,7 @@
 #include "launcher/launch.h"
 #include "launcher/letter_menu.h"
 #include "launcher/options_file.h"
+#include "launcher/registration_follower.h"
 #include "launcher/registration_list.h"
 #include "launcher/trigger.h"
 #include "launcher/win32/key_hook.h"
@@ -28,6 +29,10 @@ class LauncherWindow : public win32::Dialog, public launcher::HookControl, publi
 public:
     LauncherWindow();
     ~LauncherWindow() override;
+
+    // Runs the window for the whole life of the program; meanwhile a changed
+    // cr.x replaces the list between menus (RunFollowingRegistrations).
+    INT_PTR Run();
 
     // Starts the entry of a slot (20-1019) from its own folder with its option,
     // then hides the window. With Shift held at the choice it starts as
@@ -62,6 +67,8 @@ private:
     void MoveToTopLeft() const;
     bool LoadRegistrationList();
     void BuildLetterMenu();
+    // A list read from a changed cr.x takes the place of the one in use.
+    void AdoptRegistrationList(launcher::RegistrationList list);
     // A press or release of the watched key, with the key event's own tick.
     void OnKeyNotification(DWORD eventTick);
     void SummonLetterMenu();
@@ -78,6 +85,7 @@ private:
     win32::UniqueMenu letterMenu_;
     launcher::KeyPressTrigger trigger_;
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
+    launcher::RegistrationFollower follower_;   // what became of cr.x since the list in use was read
     std::wstring startupFolder_;
     launcher::Options options_;
     win32::UniqueIcon icon_;       // 32 x 32, resource 128
