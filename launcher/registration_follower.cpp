@@ -66,7 +66,11 @@ FollowStep RegistrationFollower::Look(const ReadResult& read, bool changedMeanwh
         return Tell(Trouble::Unreadable, UnreadableDetail(read),
                     Warning(WithCode(why, read.systemCode), retell));
     }
-    // A file that stayed missing reads as empty, as at start-up (without creating it).
+    // Only a file that says so empties the list: a vanished one was most
+    // likely deleted by mistake or moved away.
+    if (read.missing) {
+        return Tell(Trouble::Missing, 0, Warning("見つからないため読み込めませんでした。", retell));
+    }
     const std::uint64_t fingerprint = Fingerprint(read.bytes);
     if (inUse_ == fingerprint) {
         told_ = Trouble::None;  // back to the list in use: a later bad file is a new state
@@ -77,7 +81,7 @@ FollowStep RegistrationFollower::Look(const ReadResult& read, bool changedMeanwh
         return Tell(Trouble::FatalLine, fingerprint,
                     Warning(std::to_string(load.fatalLine) +
                                 " 行目が正しくないため読み込めませんでした。\n"
-                                "(\\ のないパス、空の行、タブが 3 つ以上ある行は使えません。)",
+                                "(パスに \\ がない行、空の行、タブが 3 つ以上ある行は使えません。)",
                             "cr.x を直して保存すると、新しい登録を使います。"));
     }
     inUse_ = fingerprint;

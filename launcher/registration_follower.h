@@ -1,8 +1,8 @@
 // The running launcher follows cr.x: after each change it looks at the file
 // again and decides whether the new list replaces the one in use. A file it
-// cannot use (a fatal line, an unreadable file, one still being written) never
-// takes the list away: the list in use stays, the user is told once per such
-// state, and the next good file is taken.
+// cannot use (a fatal line, an unreadable, vanished or still written file)
+// never takes the list away: the list in use stays, the user is told once per
+// such state, and the next good file is taken.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,7 @@ public:
     FollowStep Look(const ReadResult& read, bool changedMeanwhile);
 
 private:
-    enum class Trouble { None, FatalLine, Unreadable, Busy };
+    enum class Trouble { None, FatalLine, Unreadable, Busy, Missing };
     FollowStep Tell(Trouble trouble, std::uint64_t detail, std::string warning);
 
     std::optional<std::uint64_t> inUse_;  // fingerprint of the bytes the list in use came from

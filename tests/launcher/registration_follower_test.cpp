@@ -65,7 +65,9 @@ TEST(RegistrationFollower, KeepsItsListThroughBadFilesTellsOncePerStateAndTakesT
     AddRetries(looks, "held open once more", Failed(ReadError::InUse, 32));
     looks.push_back({"the same state: told already", Failed(ReadError::InUse, 32), false, 0, "", 0});
     AddRetries(looks, "between a delete and a rename", Missing());
-    looks.push_back({"a file still stopping mid-line is read as at start-up", Read(grown + "C:\\a\\x"), false, 22, "", 0});
+    looks.push_back({"gone for good: the list stays", Missing(), false, 0, "見つからない", 0});
+    AddRetries(looks, "stopping mid-line", Read(grown + "C:\\a\\x"));
+    looks.push_back({"still stopping mid-line: read as at start-up", Read(grown + "C:\\a\\x"), false, 22, "", 0});
     AddRetries(looks, "NUL bytes of a file still being filled", Read(old + std::string(4, '\0')));
     looks.push_back({"still there: the text before the NUL", Read(old + std::string(4, '\0')), false, 21, "", 0});
     Walk(follower, looks);
