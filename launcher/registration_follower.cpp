@@ -54,22 +54,27 @@ FollowStep RegistrationFollower::Look(const ReadResult& read, bool changedMeanwh
         return FollowStep{std::nullopt, std::string(), kFirstRetryMs << retries_++};
     }
     retries_ = 0;
-    const std::string retell = "cr.x がもう一度保存されると、新しい登録を使います。";
-    if (read.error == ReadError::InUse) {
-        return Tell(Trouble::Busy, 0,
-                    Warning(WithCode("ほかのプログラムが書き込み中のため読み込めませんでした。", read.systemCode),
-                            "書き込みが終わって " + retell));
-    }
+    const std::string retell = "cr.x が読めるようになると、新しい登録を使います。";
     if (!read.ok()) {
-        const std::string why = read.error == ReadError::AccessDenied ? "読み取る権限がないため読み込めませんでした。"
-                                                                      : "予期しないエラーのため読み込めませんでした。";
-        return Tell(Trouble::Unreadable, UnreadableDetail(read),
-                    Warning(WithCode(why, read.systemCode), retell));
+        FollowStep step;
+        if (read.error == ReadError::InUse) {
+            step = Tell(Trouble::Busy, 0,
+                        Warning(WithCode("ほかのプログラムが書き込み中のため読み込めませんでした。", read.systemCode),
+                                "書き込みが終わると、新しい登録を使います。"));
+        } else {
+            const std::string why = read.error == ReadError::AccessDenied
+                                        ? "読み取る権限がないため読み込めませんでした。"
+                                        : "予期しないエラーのため読み込めませんでした。";
+            step = Tell(Trouble::Unreadable, UnreadableDetail(read), Warning(WithCode(why, read.systemCode), retell));
+        }
+        step.lookAtNextInput = true;
+        return step;
     }
     // Only a file that says so empties the list: a vanished one was most
     // likely deleted by mistake or moved away.
     if (read.missing) {
-        return Tell(Trouble::Missing, 0, Warning("見つからないため読み込めませんでした。", retell));
+        return Tell(Trouble::Missing, 0,
+                    Warning("見つからないため読み込めませんでした。", "cr.x が作られると、新しい登録を使います。"));
     }
     const std::uint64_t fingerprint = Fingerprint(read.bytes);
     if (inUse_ == fingerprint) {

@@ -23,6 +23,9 @@ struct FollowStep {
     std::optional<RegistrationList> list;  // the list to use from now on
     std::string warning;                   // the text of one 警告 box (cp932); empty: nothing to tell
     unsigned retryAfterMs = 0;             // look again after this long even without a change; 0: wait for one
+    // The file could not be read: it may become readable without a change to
+    // tell (a writer closes it), so look again before the user's next input.
+    bool lookAtNextInput = false;
 };
 
 class RegistrationFollower {

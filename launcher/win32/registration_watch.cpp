@@ -147,6 +147,7 @@ void RunFollowingRegistrations(HWND window, const std::wstring& file, launcher::
     bool lookDue = true;  // the file may have changed before the watch began (the first menu was open)
     bool retrying = false;  // a look caught the file mid-write: look again at retryAt
     DWORD retryAt = 0;
+    bool lookOnInput = false;  // the file could not be read: look again before the next message
     while (IsWindow(window)) {
         if (changes.Changed()) lookDue = true;
         if (retrying && static_cast<LONG>(GetTickCount() - retryAt) >= 0) lookDue = true;
@@ -155,12 +156,18 @@ void RunFollowingRegistrations(HWND window, const std::wstring& file, launcher::
             launcher::FollowStep step = Look(file, changes, follower);
             retrying = step.retryAfterMs != 0;
             retryAt = GetTickCount() + step.retryAfterMs;
+            lookOnInput = step.lookAtNextInput;
             if (step.list) adopt(std::move(*step.list));
             if (!step.warning.empty()) {
                 // Standing alone, as the version box does: owned by the hidden
                 // window it would hand that window the keyboard when closed.
                 MessageBoxW(nullptr, win32::WideFromCp932(step.warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION);
             }
+            continue;
+        }
+        if (lookOnInput && HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0) {
+            lookOnInput = false;
+            lookDue = true;
             continue;
         }
         MSG message;

@@ -39,6 +39,8 @@ void Walk(RegistrationFollower& follower, const std::vector<Look>& looks) {
             EXPECT_NE(step.warning.find("これまでの登録をそのまま使います。"), std::string::npos) << look.what;
         }
         EXPECT_EQ(step.retryAfterMs, look.retryMs) << look.what;
+        // A file that could not be read may become readable without a change.
+        EXPECT_EQ(step.lookAtNextInput, !look.read.ok() && look.retryMs == 0) << look.what;
     }
 }
 
