@@ -130,12 +130,23 @@ bool CommandWaiting(HWND window) {
     return PeekMessageW(&message, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != FALSE;
 }
 
-launcher::FollowStep Look(const std::wstring& file, FileChanges& changes, launcher::RegistrationFollower& follower) {
+// One look at the file: a new list goes to `adopt`, a warning into a box.
+// Returns what the follower wants done next.
+launcher::FollowStep FollowOnce(const std::wstring& file, FileChanges& changes,
+                                launcher::RegistrationFollower& follower,
+                                const std::function<void(launcher::RegistrationList)>& adopt) {
     try {
         const ReadResult read = ReadNow(file);
-        return follower.Look(read, changes.Changed());
+        launcher::FollowStep step = follower.Look(read, changes.Changed());
+        if (step.list) adopt(std::move(*step.list));
+        if (!step.warning.empty()) {
+            // Standing alone, as the version box does: owned by the hidden
+            // window it would hand that window the keyboard when closed.
+            MessageBoxW(nullptr, win32::WideFromCp932(step.warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION);
+        }
+        return step;
     } catch (...) {
-        return launcher::FollowStep{};  // out of memory: the list in use stays; the next change looks again
+        return launcher::FollowStep{};  // out of memory: the launcher runs on; the next change looks again
     }
 }
 
@@ -153,16 +164,10 @@ void RunFollowingRegistrations(HWND window, const std::wstring& file, launcher::
         if (retrying && static_cast<LONG>(GetTickCount() - retryAt) >= 0) lookDue = true;
         if (lookDue && !CommandWaiting(window)) {
             lookDue = false;
-            launcher::FollowStep step = Look(file, changes, follower);
+            const launcher::FollowStep step = FollowOnce(file, changes, follower, adopt);
             retrying = step.retryAfterMs != 0;
             retryAt = GetTickCount() + step.retryAfterMs;
             lookOnInput = step.lookAtNextInput;
-            if (step.list) adopt(std::move(*step.list));
-            if (!step.warning.empty()) {
-                // Standing alone, as the version box does: owned by the hidden
-                // window it would hand that window the keyboard when closed.
-                MessageBoxW(nullptr, win32::WideFromCp932(step.warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION);
-            }
             continue;
         }
         if (lookOnInput && HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0) {
