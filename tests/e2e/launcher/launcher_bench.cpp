@@ -191,13 +191,23 @@ long long NumberAfter(const std::string& text, const char* field) {
     return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + std::strlen(field));
 }
 
-// Under Wine the host's view of the process: the Linux process whose command
-// line names the program in `folderName` (unique per run), as a Z: path to its
-// /proc folder. Empty when there is no such view (on Windows).
+// This Wine's prefix: programs of other prefixes on the same host may run in
+// folders of the same name.
+std::string OwnWinePrefix() {
+    const DWORD size = GetEnvironmentVariableA("WINEPREFIX", nullptr, 0);
+    std::string prefix(size, '\0');
+    prefix.resize(GetEnvironmentVariableA("WINEPREFIX", prefix.data(), size));
+    return prefix.empty() ? prefix : "WINEPREFIX=" + prefix + '\0';
+}
+
+// Under Wine the host's view of the process: the Linux process of this prefix
+// whose command line names the program in `folderName` (unique per run), as a
+// Z: path to its /proc folder. Empty when there is no such view (on Windows).
 std::wstring HostProcessFolder(const std::wstring& folderName, const std::wstring& program) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
     if (search == INVALID_HANDLE_VALUE) return std::wstring();
+    const std::string prefix = OwnWinePrefix();
     std::string folder = e2e::Cp932(folderName);
     std::string name = e2e::Cp932(program);
     for (std::string* text : {&folder, &name}) {
@@ -210,6 +220,7 @@ std::wstring HostProcessFolder(const std::wstring& folderName, const std::wstrin
         std::string command = ReadWholeFile(process + L"\\cmdline");
         for (char& c : command) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (command.find(folder) == std::string::npos || command.find(name) == std::string::npos) continue;
+        if (!prefix.empty() && ReadWholeFile(process + L"\\environ").find(prefix) == std::string::npos) continue;
         match = process;
         break;
     } while (FindNextFileW(search, &found));
