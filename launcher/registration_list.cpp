@@ -111,6 +111,7 @@ RegistrationListLoad LoadRegistrationList(const std::string& fileBytes) {
         SplitLine(text.substr(start, end - start), slot);
         if (!DeriveFields(slot)) {
             load.outcome = LoadOutcome::Fatal;
+            load.fatalLine = static_cast<int>(list.slots.size()) - kFirstEntrySlot + 1;
             load.list = RegistrationList();
             return load;
         }

@@ -39,6 +39,7 @@ enum class LoadOutcome {
 
 struct RegistrationListLoad {
     LoadOutcome outcome = LoadOutcome::Loaded;
+    int fatalLine = 0;  // the refused line, counted from 1 (Fatal only)
     RegistrationList list;
 };
 

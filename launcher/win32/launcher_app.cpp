@@ -47,7 +47,7 @@ int LauncherApp::Run() {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     {
         LauncherWindow window;
-        window.RunModal(nullptr);
+        window.Run();
     }
     if (SUCCEEDED(com)) CoUninitialize();
     return 0;

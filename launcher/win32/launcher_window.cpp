@@ -10,6 +10,7 @@
 #include "launcher/win32/foreground.h"
 #include "launcher/win32/menu_builder.h"
 #include "launcher/win32/options_dialog.h"
+#include "launcher/win32/registration_watch.h"
 #include "launcher/win32/resource_ids.h"
 #include "launcher/win32/run_file_dialog.h"
 
@@ -67,6 +68,15 @@ LauncherWindow::LauncherWindow(MenuIcons::Fetch iconFetch)
 
 LauncherWindow::~LauncherWindow() = default;
 
+INT_PTR LauncherWindow::Run() {
+    if (CreateModeless(nullptr) == nullptr) return Result();  // ended at start (the fatal-error box)
+    std::wstring file = startupFolder_;
+    if (!file.empty() && file.back() != L'\\') file += L'\\';
+    RunFollowingRegistrations(hwnd(), file + win32::WideFromCp932(kRegistrationFile), follower_,
+                              [this](launcher::RegistrationList list) { AdoptRegistrationList(std::move(list)); });
+    return Result();
+}
+
 BOOL LauncherWindow::OnInitDialog() {
     win32::AppendSystemMenuItem(hwnd(), IDM_ABOUT_SYSTEM, win32::LoadStringResource(IDS_ABOUT_SYSTEM_ITEM));
     SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
@@ -99,6 +109,7 @@ BOOL LauncherWindow::OnInitDialog() {
 bool LauncherWindow::LoadRegistrationList() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFile);
+    follower_ = launcher::RegistrationFollower(read);
     // An unreadable cr.x reads as an empty one: the built-in items still work.
     launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok() ? read.bytes : std::string());
     if (load.outcome == launcher::LoadOutcome::Fatal) return false;
@@ -107,8 +118,16 @@ bool LauncherWindow::LoadRegistrationList() {
 }
 
 void LauncherWindow::BuildLetterMenu() {
+    letterMenu_.reset();  // its submenus point into the tree that is replaced
     letterTree_ = launcher::BuildLetterMenu(registrations_);
     letterMenu_ = CreatePopupMenuFromTree(letterTree_);
+}
+
+void LauncherWindow::AdoptRegistrationList(launcher::RegistrationList list) {
+    registrations_ = std::move(list);
+    // Icons are kept by command, and a command now stands for another entry.
+    menuIcons_.Forget();
+    BuildLetterMenu();
 }
 
 void LauncherWindow::ShowFatalError() {

@@ -16,6 +16,7 @@
 #include "launcher/launch.h"
 #include "launcher/letter_menu.h"
 #include "launcher/options_file.h"
+#include "launcher/registration_follower.h"
 #include "launcher/registration_list.h"
 #include "launcher/win32/key_hook.h"
 #include "launcher/win32/menu_icons.h"
@@ -30,6 +31,10 @@ public:
     // there); by default the shell's icon.
     explicit LauncherWindow(MenuIcons::Fetch iconFetch = MenuIcons::Fetch());
     ~LauncherWindow() override;
+
+    // Runs the window for the whole life of the program; meanwhile a changed
+    // cr.x replaces the list between menus (RunFollowingRegistrations).
+    INT_PTR Run();
 
     // Starts the entry of a slot (20-1019) from its own folder with its option,
     // then hides the window. With Shift held at the choice it starts as
@@ -63,6 +68,8 @@ private:
     void MoveToTopLeft() const;
     bool LoadRegistrationList();
     void BuildLetterMenu();
+    // A list read from a changed cr.x takes the place of the one in use.
+    void AdoptRegistrationList(launcher::RegistrationList list);
     // A press or release of the watched key; the hook has decided whether it
     // summons (vantoke::SummonsNotice).
     void OnKeyNotification(unsigned notice);
@@ -83,6 +90,7 @@ private:
     launcher::MenuNode letterTree_;  // the letter menu's submenus are filled from it as they open
     win32::UniqueMenu letterMenu_;
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
+    launcher::RegistrationFollower follower_;   // what became of cr.x since the list in use was read
     std::wstring startupFolder_;
     launcher::Options options_;
     // Taps do not summon while the program in front is full-screen (fullscreen.x).

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 using launcher::LoadOutcome;
@@ -146,14 +149,15 @@ TEST(RegistrationList, ThousandLinesFillEverySlotAndTheNextIsIgnored) {
 }
 
 TEST(RegistrationList, MalformedLinesAreFatal) {
-    for (const std::string& file : {
-             std::string("notepad.exe\r\n"),
-             std::string("C:\\a\\ok.exe\r\n\r\nC:\\a\\b.exe\r\n"),
-             std::string("C:\\a\\b.exe\ta\tb\tc\r\n"),
-             std::string("表\r\n"),  // the 0x5C is a trail byte
+    for (const auto& [file, line] : std::vector<std::pair<std::string, int>>{
+             {"notepad.exe\r\n", 1},
+             {"C:\\a\\ok.exe\r\n\r\nC:\\a\\b.exe\r\n", 2},
+             {"C:\\a\\b.exe\ta\tb\tc\r\n", 1},
+             {"表\r\n", 1},  // the 0x5C is a trail byte
          }) {
         const auto load = LoadRegistrationList(file);
         EXPECT_EQ(load.outcome, LoadOutcome::Fatal) << file;
+        EXPECT_EQ(load.fatalLine, line) << file;
         EXPECT_EQ(load.list.slotEnd, 20) << "nothing of a fatal file is used";
     }
 }

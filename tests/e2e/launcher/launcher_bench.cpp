@@ -8,7 +8,8 @@
 //     launch), median and p95;
 //   - memory with 1000 entries: private, and resident anonymous memory as the
 //     host sees it under Wine;
-//   - processor time the launcher uses while idle;
+//   - processor time the launcher uses while idle, and how often it is woken
+//     (the host's context switches of its threads, under Wine);
 //   - the delay the keyboard hooks add to a key outside a summons, from
 //     SendInput to the window in front, with no launcher, Tobi or the floor;
 //   - bursts as a practised user types them (taps, then the letters at
@@ -190,42 +191,81 @@ std::string ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
-long long KilobytesOf(const std::string& rollup, const char* field) {
-    const std::size_t at = rollup.find(field);
-    return at == std::string::npos ? -1 : std::atoll(rollup.c_str() + at + std::strlen(field));
+long long NumberAfter(const std::string& text, const char* field) {
+    const std::size_t at = text.find(field);
+    return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + std::strlen(field));
 }
 
-// Under Wine the Windows figures lack private memory; the host's view of the
-// process is read instead: the Linux process whose command line names the
-// program in `folderName` (unique per run), through Wine's Z: drive. -1 when
-// there is no such view (on Windows).
-double HostAnonymousMb(const std::wstring& folderName, const std::wstring& program) {
+// This Wine's prefix: programs of other prefixes on the same host may run in
+// folders of the same name.
+std::string OwnWinePrefix() {
+    const DWORD size = GetEnvironmentVariableA("WINEPREFIX", nullptr, 0);
+    std::string prefix(size, '\0');
+    prefix.resize(GetEnvironmentVariableA("WINEPREFIX", prefix.data(), size));
+    return prefix.empty() ? prefix : "WINEPREFIX=" + prefix + '\0';
+}
+
+// Under Wine the host's view of the process: the Linux process of this prefix
+// whose command line names the program in `folderName` (unique per run), as a
+// Z: path to its /proc folder. Empty when there is no such view (on Windows).
+std::wstring HostProcessFolder(const std::wstring& folderName, const std::wstring& program) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return -1;
+    if (search == INVALID_HANDLE_VALUE) return std::wstring();
+    const std::string prefix = OwnWinePrefix();
     std::string folder = e2e::Cp932(folderName);
     std::string name = e2e::Cp932(program);
     for (std::string* text : {&folder, &name}) {
         for (char& c : *text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    double anonymousMb = -1;
+    std::wstring match;
     do {
         if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') continue;
         const std::wstring process = std::wstring(L"Z:\\proc\\") + found.cFileName;
         std::string command = ReadWholeFile(process + L"\\cmdline");
         for (char& c : command) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (command.find(folder) == std::string::npos || command.find(name) == std::string::npos) continue;
-        const std::string rollup = ReadWholeFile(process + L"\\smaps_rollup");
-        anonymousMb = static_cast<double>(KilobytesOf(rollup, "Anonymous:")) / 1024.0;
+        if (!prefix.empty() && ReadWholeFile(process + L"\\environ").find(prefix) == std::string::npos) continue;
+        match = process;
         break;
     } while (FindNextFileW(search, &found));
     FindClose(search);
-    return anonymousMb;
+    return match;
+}
+
+// Under Wine the Windows figures lack private memory: the host's resident
+// anonymous memory instead; -1 without a host view.
+double HostAnonymousMb(const std::wstring& process) {
+    if (process.empty()) return -1;
+    return static_cast<double>(NumberAfter(ReadWholeFile(process + L"\\smaps_rollup"), "Anonymous:")) / 1024.0;
+}
+
+// How often the host woke the process's threads so far (context switches of
+// all of them); -1 without a host view.
+long long HostWakeUps(const std::wstring& process) {
+    if (process.empty()) return -1;
+    long long wakeUps = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((process + L"\\task\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    do {
+        if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') continue;
+        const std::string status = ReadWholeFile(process + L"\\task\\" + found.cFileName + L"\\status");
+        const long long voluntary = NumberAfter(status, "\nvoluntary_ctxt_switches:");
+        const long long forced = NumberAfter(status, "\nnonvoluntary_ctxt_switches:");
+        if (voluntary < 0 || forced < 0) wakeUps = -1;
+        if (wakeUps >= 0) wakeUps += voluntary + forced;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return wakeUps;
+}
+
+std::wstring HostFolderOf(const e2e::TestFolder& folder, const std::wstring& program) {
+    return HostProcessFolder(folder.Path().substr(folder.Path().find_last_of(L'\\') + 1), program);
 }
 
 Memory MemoryOf(const e2e::Process& process, const e2e::TestFolder& folder, const std::wstring& program) {
-    const std::wstring folderName = folder.Path().substr(folder.Path().find_last_of(L'\\') + 1);
-    return Memory{WindowsPrivateMb(process.Handle()), HostAnonymousMb(folderName, program)};
+    return Memory{WindowsPrivateMb(process.Handle()), HostAnonymousMb(HostFolderOf(folder, program))};
 }
 
 double ProcessorMs(HANDLE process) {
@@ -474,9 +514,12 @@ int main(int argc, char** argv) {
 
     // Each program's taps with the other ended: both would answer the same taps.
     EndProgram(floor, kFloorProgram);
+    const std::wstring host = HostFolderOf(full, L"Tobi.exe");
+    const long long wakeUpsStart = HostWakeUps(host);
     const double idleStart = ProcessorMs(tobi.Handle());
     e2e::Sleep(5000);
     const double idleUsed = ProcessorMs(tobi.Handle()) - idleStart;
+    const long long wakeUpsEnd = HostWakeUps(host);
     const Figures shownTaps = TimeTaps(tobi, trials, [window] {
         if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOWNOACTIVATE);
         WaitUntilIdle(window);
@@ -503,6 +546,8 @@ int main(int argc, char** argv) {
     EndProgram(floor, kFloorProgram);
     PrintFigureRows("tap to menu, shown before", shownTaps, floorTaps);
     PrintFigureRows("tap to menu, hidden before (a launch)", hiddenTaps, floorTaps);
-    std::printf("\n  %-44s %.1f ms of processor time in 5 s\n", "idle launcher", idleUsed);
+    std::printf("\n  %-44s %.1f ms of processor time in 5 s", "idle launcher", idleUsed);
+    if (wakeUpsStart >= 0 && wakeUpsEnd >= 0) std::printf(", %lld wake-ups", wakeUpsEnd - wakeUpsStart);
+    std::printf("\n");
     return 0;
 }

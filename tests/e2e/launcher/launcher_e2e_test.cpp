@@ -89,6 +89,22 @@ protected:
         return e2e::WaitForWindow({title, e2e::kDialogClass, tobi.Id()});
     }
 
+    // Replaces cr.x under the running launcher as a commit does (a new file
+    // renamed over it); returns once the folder's change notification, the
+    // one the launcher waits on, has fired.
+    void ReplaceRegistrationFile(const std::vector<std::string>& lines) const {
+        const std::wstring next = folder.File(L"next");
+        CreateDirectoryW(next.c_str(), nullptr);
+        ASSERT_TRUE(e2e::WriteRegistrationFile(next, lines));
+        HANDLE change = FindFirstChangeNotificationW(folder.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+        ASSERT_NE(change, INVALID_HANDLE_VALUE);
+        const BOOL moved = MoveFileExW((next + L"\\cr.x").c_str(), folder.File(L"cr.x").c_str(), MOVEFILE_REPLACE_EXISTING);
+        const DWORD waited = WaitForSingleObject(change, e2e::kDefaultTimeoutMs);
+        FindCloseChangeNotification(change);
+        ASSERT_TRUE(moved);
+        ASSERT_EQ(waited, WAIT_OBJECT_0);
+    }
+
     static std::vector<e2e::ProbeRecord> WaitForProbeRecords(const std::wstring& folderPath, std::size_t count,
                                                             DWORD timeoutMs = e2e::kDefaultTimeoutMs) {
         std::vector<e2e::ProbeRecord> records;
@@ -283,6 +299,48 @@ TEST_F(LauncherTest, OneTwoCharacterAndDigitKeysLaunch) {
     ASSERT_EQ(digitRecords.size(), 1u) << Describe();
     EXPECT_EQ(digitRecords[0].workingDirectory, folder.File(L"digit"));
     EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"one")).size(), 1u);
+}
+
+// cr.x replaced while the launcher runs: a new entry starts and a removed one
+// is gone at the next summons; a choice made in an open menu starts the entry
+// it was made for; a bad file keeps the list in use and is told once.
+TEST_F(LauncherTest, TheRunningLauncherFollowsCrx) {
+    const auto line = [this](const wchar_t* name, const char* key) { return e2e::Cp932(AddProbe(name)) + "\t\t" + key; };
+    const std::string alp = line(L"alpha", "alp"), bet = line(L"beta", "bet"), gam = line(L"gamma", "gam"),
+                      del = line(L"delta", "del");
+    const auto launches = [this](const wchar_t* name, std::size_t count) {
+        return WaitForProbeRecords(folder.File(name), count).size() == count;
+    };
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {alp, bet}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+
+    ASSERT_NO_FATAL_FAILURE(ReplaceRegistrationFile({bet, gam}));
+    ASSERT_NO_FATAL_FAILURE(Choose("GAM"));
+    ASSERT_TRUE(launches(L"gamma", 1)) << "the new entry did not start\n" << Describe();
+    ASSERT_NO_FATAL_FAILURE(Choose("ABET"));  // with ALP still there, A would take B E T
+    ASSERT_TRUE(launches(L"beta", 1)) << "the removed entry is still there\n" << Describe();
+
+    // Delta takes gamma's slot while the menu is open on gamma's popup.
+    ASSERT_NO_FATAL_FAILURE(Choose("GA"));
+    ASSERT_NO_FATAL_FAILURE(ReplaceRegistrationFile({bet, del}));
+    e2e::TypeLetters("M", 80);
+    ASSERT_TRUE(launches(L"gamma", 2)) << Describe();
+    ASSERT_NO_FATAL_FAILURE(Choose("DEL"));
+    ASSERT_TRUE(launches(L"delta", 1)) << Describe();
+
+    const std::vector<std::string> bad = {bet, del, "no-backslash.exe"};
+    ASSERT_NO_FATAL_FAILURE(ReplaceRegistrationFile(bad));
+    HWND box = WaitForDialog(L"警告");
+    ASSERT_NE(box, nullptr) << Describe();
+    EXPECT_THAT(e2e::StaticTexts(box), Contains(HasSubstr(L"3 行目")));
+    ASSERT_TRUE(e2e::PressButton(box, IDOK));
+    ASSERT_TRUE(e2e::WaitForWindowDestroyed(box));
+    ASSERT_NO_FATAL_FAILURE(ReplaceRegistrationFile(bad));
+    ASSERT_NO_FATAL_FAILURE(Choose("DEL"));
+    ASSERT_TRUE(launches(L"delta", 2)) << "the list in use was lost\n" << Describe();
+    EXPECT_EQ(e2e::FindTopWindow({L"警告", e2e::kDialogClass, tobi.Id()}), nullptr) << "the same bad file told twice";
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"alpha")).size(), 0u);
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"delta")).size(), 2u) << "delta started for gamma's choice";
 }
 
 TEST_F(LauncherTest, SlowTapsAndChordsDoNotSummonButBareTapsStillDo) {
