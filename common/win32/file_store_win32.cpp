@@ -184,7 +184,9 @@ ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
     ReadResult result;
     const std::wstring target = LongPathName(WideFromCp932(path));
     RemoveStaleTemporaries(target);
-    UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    // Writers are kept out; another program's replacement (a rename over the
+    // file) is not, so that a read never makes someone else's commit fail.
+    UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD code = GetLastError();
