@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,16 +95,12 @@ protected:
     // renamed over it); returns once the folder's change notification, the
     // one the launcher waits on, has fired.
     void ReplaceRegistrationFile(const std::vector<std::string>& lines) const {
-        const std::wstring next = folder.File(L"next");
-        CreateDirectoryW(next.c_str(), nullptr);
-        ASSERT_TRUE(e2e::WriteRegistrationFile(next, lines));
+        CreateDirectoryW(folder.File(L"next").c_str(), nullptr);
+        ASSERT_TRUE(e2e::WriteRegistrationFile(folder.File(L"next"), lines));
         HANDLE change = FindFirstChangeNotificationW(folder.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-        ASSERT_NE(change, INVALID_HANDLE_VALUE);
-        const BOOL moved = MoveFileExW((next + L"\\cr.x").c_str(), folder.File(L"cr.x").c_str(), MOVEFILE_REPLACE_EXISTING);
-        const DWORD waited = WaitForSingleObject(change, e2e::kDefaultTimeoutMs);
+        EXPECT_TRUE(MoveFileExW(folder.File(L"next\\cr.x").c_str(), folder.File(L"cr.x").c_str(), MOVEFILE_REPLACE_EXISTING));
+        ASSERT_EQ(WaitForSingleObject(change, e2e::kDefaultTimeoutMs), WAIT_OBJECT_0);
         FindCloseChangeNotification(change);
-        ASSERT_TRUE(moved);
-        ASSERT_EQ(waited, WAIT_OBJECT_0);
     }
 
     static std::vector<e2e::ProbeRecord> WaitForProbeRecords(const std::wstring& folderPath, std::size_t count,
@@ -133,9 +131,9 @@ protected:
     static std::wstring Describe() { return e2e::DescribeTopWindows(); }
 
     // Starts empty_app.exe, another program for the launcher to come over; its window.
-    HWND StartOtherProgram() {
+    HWND StartOtherProgram(const std::wstring& arguments = L"") {
         EXPECT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
-        other = e2e::StartProgram(folder.File(L"empty_app.exe"), L"", folder.Path());
+        other = e2e::StartProgram(folder.File(L"empty_app.exe"), arguments, folder.Path());
         return e2e::WaitForWindow({L"empty_app", L"", other.Id()});
     }
 
@@ -193,9 +191,13 @@ TEST_F(LauncherTest, ThreeCtrlTapsThenNOTStartsTheEntryInItsFolderWithItsOption)
 // Shift held at the choice starts the entry as administrator (under Wine it
 // simply starts), Ctrl held shows it in its folder; the tray's start-with-Windows item makes the sign-in
 // shortcut to this Tobi.exe, working in its folder, and takes it away again.
+// Keys in the open menu keep their meaning: Enter starts the highlighted
+// entry, Backspace and Tab nothing; Ctrl with a digit shows the entry's folder.
 TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTheSignInShortcut) {
     const std::wstring probe = AddProbe(L"admin");
-    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {e2e::Cp932(probe) + "\t-a\tadm"}));
+    std::vector<std::string> lines = {e2e::Cp932(probe) + "\t-a\tadm"};
+    for (const wchar_t* name : {L"abh", L"abi", L"abm", L"ab5"}) lines.push_back(e2e::Cp932(AddProbe(name)) + "\t\t" + e2e::Cp932(name));
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), lines));
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     HWND menu = Summon();
     ASSERT_NE(menu, nullptr) << Describe();
@@ -219,6 +221,28 @@ TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTh
     if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
     EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"admin")).size(), 1u) << "Ctrl started the entry";
 
+    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
+    e2e::PressKey(VK_RETURN);  // the first item, abh, is highlighted
+    EXPECT_EQ(WaitForProbeRecords(folder.File(L"abh"), 1).size(), 1u) << Describe();
+    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
+    e2e::PressKey(VK_BACK);
+    e2e::PressKey(VK_TAB);
+    e2e::PressKey(VK_DOWN);
+    e2e::KeyDown(VK_SHIFT);
+    e2e::PressKey(VK_RETURN);
+    e2e::KeyUp(VK_SHIFT);
+    EXPECT_EQ(WaitForProbeRecords(folder.File(L"abi"), 1).size(), 1u) << Describe();
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"abh")).size(), 1u) << "Backspace started abh.exe";
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"abm")).size(), 0u) << "Enter started abm.exe";
+    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
+    e2e::KeyDown(VK_CONTROL);
+    e2e::PressKey('5');
+    e2e::KeyUp(VK_CONTROL);
+    shown = e2e::WaitForWindow({L"ab5", L"", 0});
+    EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
+    if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"ab5")).size(), 0u) << "Ctrl+5 started the entry";
+
     const std::wstring shortcut = e2e::StartupFolder() + L"\\Tobi.lnk";
     DeleteFileW(shortcut.c_str());
     for (bool made : {true, false}) {
@@ -239,42 +263,6 @@ TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTh
         EXPECT_EQ(target->second, folder.Path());
     }
     DeleteFileW(shortcut.c_str());
-}
-
-// Keys in the open menu keep their meaning: Enter starts the highlighted
-// entry, and Shift+Enter too (as administrator); Backspace and Tab start
-// nothing; Ctrl with a digit opens the folder of the entry it names.
-TEST_F(LauncherTest, EnterStartsTheHighlightedEntryBackspaceAndTabNothingCtrlDigitShowsTheFolder) {
-    const wchar_t* const names[] = {L"abh", L"abi", L"abm", L"ab5"};  // in this order in A, B
-    std::vector<std::string> lines;
-    for (const wchar_t* name : names) lines.push_back(e2e::Cp932(AddProbe(name)) + "\t\t" + e2e::Cp932(name));
-    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), lines));
-    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
-    const auto starts = [this](const wchar_t* name) { return e2e::ReadProbeLog(folder.File(name)).size(); };
-
-    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
-    e2e::PressKey(VK_RETURN);  // the first item is highlighted
-    EXPECT_EQ(WaitForProbeRecords(folder.File(L"abh"), 1).size(), 1u) << Describe();
-
-    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
-    e2e::PressKey(VK_BACK);
-    e2e::PressKey(VK_TAB);
-    e2e::PressKey(VK_DOWN);
-    e2e::KeyDown(VK_SHIFT);
-    e2e::PressKey(VK_RETURN);
-    e2e::KeyUp(VK_SHIFT);
-    EXPECT_EQ(WaitForProbeRecords(folder.File(L"abi"), 1).size(), 1u) << Describe();
-    EXPECT_EQ(starts(L"abh"), 1u) << "Backspace started abh.exe";
-    EXPECT_EQ(starts(L"abm"), 0u) << "Enter started abm.exe";
-
-    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
-    e2e::KeyDown(VK_CONTROL);
-    e2e::PressKey('5');
-    e2e::KeyUp(VK_CONTROL);
-    HWND shown = e2e::WaitForWindow({L"ab5", L"", 0});
-    EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
-    if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
-    EXPECT_EQ(starts(L"ab5"), 0u) << "Ctrl+5 started the entry";
 }
 
 TEST_F(LauncherTest, OneTwoCharacterAndDigitKeysLaunch) {
@@ -383,17 +371,6 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
     CloseMenu(menu);
 }
 
-// Waits until empty_app.exe, standing in for the user's editor, has been
-// typed exactly `expected`; what it got.
-std::string WaitForTyped(const std::wstring& log, const std::string& expected) {
-    std::string typed;
-    for (DWORD waited = 0; waited <= e2e::kDefaultTimeoutMs && typed != expected; waited += 50) {
-        e2e::Sleep(50);
-        typed = e2e::ReadFileBytes(log).value_or(std::string());
-    }
-    return typed;
-}
-
 // A practised user does not wait for the menu: taps, and the letters at once,
 // 0-50 ms after the last tap and 20-30 ms apart, while the launcher's thread
 // is held busy for 2 s (as a hide after a launch holds it on a slow X server).
@@ -401,51 +378,48 @@ std::string WaitForTyped(const std::wstring& log, const std::string& expected) {
 // and the editor in front gets none of the letters; plain typing after a tap
 // that completes no summons reaches it.
 TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFront) {
-    const std::wstring notepad = AddProbe(L"notepad");
-    const std::wstring calc = AddProbe(L"calc");
+    const std::wstring notepad = AddProbe(L"notepad"), calc = AddProbe(L"calc");
     ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(),
                                            {e2e::Cp932(notepad) + "\t\tnotepad", e2e::Cp932(calc) + "\t\tcalc"}));
-    ASSERT_TRUE(folder.CopyFromBuild({L"empty_app.exe"}));
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     const std::wstring log = folder.File(L"typed.log");
-    e2e::Process editor = e2e::StartProgram(folder.File(L"empty_app.exe"), L"0 \"" + log + L"\"", folder.Path());
-    HWND editorWindow = e2e::WaitForWindow({L"empty_app", L"", editor.Id()});
-    ASSERT_NE(editorWindow, nullptr) << Describe();
-    ASSERT_TRUE(e2e::BringToForeground(editorWindow));
-
+    HWND editor = StartOtherProgram(L"0 \"" + log + L"\"");  // the user's editor: it logs what it is typed
+    ASSERT_NE(editor, nullptr) << Describe();
+    const auto typed = [&log](const std::string& expected) {  // once it is `expected`, or after the usual wait
+        for (DWORD waited = 0; e2e::ReadFileBytes(log) != expected && waited < e2e::kDefaultTimeoutMs; waited += 50) {
+            e2e::Sleep(50);
+        }
+        return e2e::ReadFileBytes(log).value_or("");
+    };
+    ASSERT_TRUE(e2e::BringToForeground(editor));
     e2e::TapKey(VK_CONTROL, 1, 0);
     e2e::TypeLetters("ABC", 20);
-    ASSERT_EQ(WaitForTyped(log, "abc"), "abc") << "plain typing after a tap";
+    ASSERT_EQ(typed("abc"), "abc") << "plain typing after a tap";
 
-    struct Burst {
-        DWORD afterTapsMs;
-        DWORD gapMs;
-        std::vector<std::string> words;  // each after taps of its own, all while the launcher is busy; ^ holds Ctrl
-    };
-    const Burst bursts[] = {{0, 20, {"NOT"}},         {25, 30, {"CAL"}}, {50, 25, {"NOT"}},
-                            {10, 20, {"NOT", "CAL"}}, {30, 20, {"CA^L"}}};
+    const struct {
+        DWORD afterTapsMs, gapMs;
+        const char* words;  // each after taps of its own, all while the launcher is busy; a small letter with Ctrl
+    } bursts[] = {{0, 20, "NOT"}, {25, 30, "CAL"}, {50, 25, "NOT"}, {10, 20, "NOT CAL"}, {30, 20, "CAl"}};
     std::size_t notepads = 0, calcs = 0;
-    for (const Burst& burst : bursts) {
-        ASSERT_TRUE(e2e::BringToForeground(editorWindow)) << Describe();
+    for (const auto& burst : bursts) {
+        ASSERT_TRUE(e2e::BringToForeground(editor)) << Describe();
         WaitUntilIdle();  // held while it waits for messages, not inside a call
         {
             e2e::BusyThread busy(MainWindow());
             ASSERT_TRUE(busy.IsHeld());
             const ULONGLONG start = GetTickCount64();
-            for (const std::string& word : burst.words) {
+            std::istringstream words(burst.words);
+            for (std::string word; words >> word;) {
                 e2e::TapKey(VK_CONTROL, 3, 100);
                 e2e::Sleep(burst.afterTapsMs);
-                for (std::size_t i = 0; i < word.size(); ++i) {
-                    const bool ctrl = word[i] == '^';
-                    if (ctrl) {
-                        ++i;
-                        e2e::KeyDown(VK_CONTROL);
-                    }
-                    e2e::PressKey(static_cast<WORD>(word[i]));
-                    if (ctrl) e2e::KeyUp(VK_CONTROL);
+                for (const char letter : word) {
+                    if (std::islower(letter)) e2e::KeyDown(VK_CONTROL);
+                    e2e::PressKey(static_cast<WORD>(std::toupper(letter)));
+                    if (std::islower(letter)) e2e::KeyUp(VK_CONTROL);
                     e2e::Sleep(burst.gapMs);
                 }
-                if (word == "NOT" || word == "CAL") (word == "NOT" ? notepads : calcs) += 1;
+                notepads += word == "NOT";
+                calcs += word == "CAL";
             }
             e2e::Sleep(static_cast<DWORD>(2000 - std::min<ULONGLONG>(2000, GetTickCount64() - start)));
         }
@@ -456,9 +430,9 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
     EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();
     if (shown != nullptr) PostMessageW(shown, WM_CLOSE, 0, 0);
     EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"calc")).size(), calcs) << "Ctrl started the entry";
-    ASSERT_TRUE(e2e::BringToForeground(editorWindow)) << Describe();
+    ASSERT_TRUE(e2e::BringToForeground(editor)) << Describe();
     e2e::TypeLetters("Z");
-    EXPECT_EQ(WaitForTyped(log, "abcz"), "abcz") << "the editor got letters meant for the menu";
+    EXPECT_EQ(typed("abcz"), "abcz") << "the editor got letters meant for the menu";
 }
 
 TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
