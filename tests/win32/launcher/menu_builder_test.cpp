@@ -141,31 +141,27 @@ TEST(LetterMenuWalk, EmptyListGivesTheFiveBuiltInLetters) {
 }
 
 // Ctrl+letter reaches the menu as a control character; the owner maps it
-// back.
-TEST(LetterMenuWalk, CtrlLettersChooseByMnemonic) {
+// back. Entries get their file's icon; a file that is gone shows none. Icons
+// come from a worker while the menu goes on, room kept for them; an icon of a
+// list that has been forgotten is dropped when it comes late.
+TEST(LetterMenuWalk, CtrlLettersChooseByMnemonicAndEntriesShowTheirFilesIcons) {
     const MenuNode tree = TreeOf(kWorkedExample);
     const win32::UniqueMenu menu = tobi::CreatePopupMenuFromTree(tree);
     ASSERT_TRUE(menu);
     EXPECT_EQ(tobi::MenuCharAnswer(menu.get(), 'n'), MAKELRESULT(3, MNC_EXECUTE));
     EXPECT_EQ(tobi::MenuCharAnswer(menu.get(), 'Q'), 0);
-}
 
-// Icons come from a worker while the menu goes on: room is kept for them,
-// they show once they arrive; a file that is gone shows none, and an icon of
-// a list that has been forgotten is dropped when it comes late.
-TEST(MenuIcons, ArriveFromAWorkerAndLateOnesOfAForgottenListAreDropped) {
+    std::wstring program(MAX_PATH, L'\0');
+    program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
     win32::UniqueMenu items(CreatePopupMenu());
     AppendMenuW(items.get(), MF_STRING, 32833, L"here(&H)");
     AppendMenuW(items.get(), MF_STRING, 32834, L"gone(&G)");
     AppendMenuW(items.get(), MF_STRING, 32813, L"built-in(&I)");
-    testing_win32::HeldFetch fetch;
     bool newList = false;  // where 32833 names a file that is gone
-    tobi::MenuIcons icons(
-        [&newList](UINT command) {
-            if (command == 32833) return std::wstring(newList ? L"C:\\gone2.exe" : L"C:\\here.exe");
-            return command == 32834 ? std::wstring(L"C:\\gone.exe") : std::wstring();
-        },
-        fetch.Fetch());
+    const auto pathOf = [&program, &newList](UINT command) {
+        if (newList && command == 32833) return std::wstring(L"C:\\gone2.exe");
+        return command == 32833 ? program : command == 32834 ? std::wstring(L"C:\\gone\\gone.exe") : std::wstring();
+    };
     const HWND owner = CreateMessageOnlyWindow(L"MenuIconsOwner");
     const auto bitmaps = [&items] {  // 'i' for an item with room for its icon
         std::string shown;
@@ -180,54 +176,49 @@ TEST(MenuIcons, ArriveFromAWorkerAndLateOnesOfAForgottenListAreDropped) {
     };
     // Takes `count` arrival notices, one per icon fetched, as the launcher does.
     const auto takeArrivals = [owner](tobi::MenuIcons& icons, int count) {
-        MSG message;
-        for (int waits = 0; count > 0 && waits < 200; ++waits) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            while (count > 0 && PeekMessageW(&message, owner, tobi::kMenuIconsArrivedMessage,
-                                             tobi::kMenuIconsArrivedMessage, PM_REMOVE)) {
+        for (MSG message; count > 0 && MsgWaitForMultipleObjects(0, nullptr, FALSE, 10000, QS_POSTMESSAGE) == 0;) {
+            for (; count > 0 && PeekMessageW(&message, owner, tobi::kMenuIconsArrivedMessage,
+                                             tobi::kMenuIconsArrivedMessage, PM_REMOVE); --count) {
                 icons.TakeArrivedIcons();
-                --count;
             }
         }
         EXPECT_EQ(count, 0) << "icons did not arrive";
     };
-    MEASUREITEMSTRUCT measure{ODT_MENU, 0, 32834, 0, 0, 0};
-
-    icons.Decorate(items.get(), owner);  // held: the menu goes on without them
-    EXPECT_EQ(bitmaps(), "ii-");
+    tobi::MenuIcons icons(pathOf);  // the shell's own icons
+    icons.Decorate(items.get(), owner);
+    takeArrivals(icons, 2);
+    icons.Decorate(items.get(), owner);  // the next opening
+    EXPECT_EQ(bitmaps(), "i--");
+    MEASUREITEMSTRUCT measure{ODT_MENU, 0, 32833, 0, 0, 0};
     EXPECT_TRUE(icons.Measure(measure, 96));
     EXPECT_EQ(measure.itemWidth, static_cast<UINT>(GetSystemMetrics(SM_CXSMICON)));
-    EXPECT_EQ(icons.IconOf(32833), nullptr);
-    EXPECT_EQ(fetch.Asked(1).size(), 1u);
-    EXPECT_FALSE(fetch.AskedOnTestThread());
-
-    fetch.Hold(false);
-    takeArrivals(icons, 2);
-    EXPECT_NE(icons.IconOf(32833), nullptr);
+    measure.itemID = 32834;
     EXPECT_FALSE(icons.Measure(measure, 96));
-    icons.Decorate(items.get(), owner);  // the next opening: nothing is asked again
+
+    testing_win32::HeldFetch fetch;
+    tobi::MenuIcons held(pathOf, fetch.Fetch());
+    held.Decorate(items.get(), owner);  // held: the menu goes on without them
+    EXPECT_EQ(bitmaps(), "ii-");
+    EXPECT_EQ(held.IconOf(32833), nullptr);
+    EXPECT_EQ(fetch.Asked(1), 1u);
+    fetch.Hold(false);
+    takeArrivals(held, 2);
+    EXPECT_NE(held.IconOf(32833), nullptr);
+    held.Decorate(items.get(), owner);  // the next opening: nothing is asked again
     EXPECT_EQ(bitmaps(), "i--");
 
     // A new list while an icon of the old one is held.
     fetch.Hold(true);
-    icons.Forget();
-    icons.Decorate(items.get(), owner);
-    EXPECT_EQ(fetch.Asked(3).size(), 3u);
+    held.Forget();
+    held.Decorate(items.get(), owner);
+    EXPECT_EQ(fetch.Asked(3), 3u);
     newList = true;
-    icons.Forget();
-    icons.Decorate(items.get(), owner);
+    held.Forget();
+    held.Decorate(items.get(), owner);
     fetch.Hold(false);
-    takeArrivals(icons, 3);  // the held one, then the new list's two
-    EXPECT_EQ(icons.IconOf(32833), nullptr) << "an icon of the forgotten list was shown";
-    EXPECT_EQ(fetch.Asked(5).size(), 5u) << "a question of the forgotten list was asked";
-
-    // The shell's own icon, fetched on the worker.
-    std::wstring program(MAX_PATH, L'\0');
-    program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
-    tobi::MenuIcons shell([&program](UINT command) { return command == 32833 ? program : std::wstring(); });
-    shell.Decorate(items.get(), owner);
-    takeArrivals(shell, 1);
-    EXPECT_NE(shell.IconOf(32833), nullptr);
+    takeArrivals(held, 3);  // the held one, then the new list's two
+    EXPECT_EQ(held.IconOf(32833), nullptr) << "an icon of the forgotten list was shown";
+    EXPECT_EQ(fetch.Asked(5), 5u) << "a question of the forgotten list was asked";
     DestroyWindow(owner);
 }
 

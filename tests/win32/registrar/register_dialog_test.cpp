@@ -39,6 +39,11 @@ const std::wstring kQuestion = L"Tobi.exeを起動しますか ？";
 class FailingStore : public win32::FileStoreWin32 {
 public:
     unsigned long code = ERROR_DISK_FULL;
+    bool throwAtNextRead = false;  // as a read that does not finish
+    ReadResult ReadOrCreate(const std::string& path) override {
+        if (std::exchange(throwAtNextRead, false)) throw std::bad_alloc();
+        return FileStoreWin32::ReadOrCreate(path);
+    }
 
 protected:
     unsigned long InjectedFailure(win32::WriteStep step) override {
@@ -458,34 +463,10 @@ TEST_F(RegisterDialogTest, AnUnreadableCrXIsNeverOverwrittenAndItsEntriesComeBac
     EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n" + b + "\t-o\r\n");
 }
 
-// Another window commits while this one's name check is open: the write
-// that follows keeps that commit.
-TEST_F(RegisterDialogTest, ACommitElsewhereWhileTheNameCheckIsOpenIsKept) {
-    const std::string a = Touch(L"a.exe"), b = Touch(L"b.exe"), c = Touch(L"c.exe");
-    const std::string spaced = Touch(L"my file.exe");
-    WriteCrX({a, b, spaced});
-    Open();
-    answerer
-        .Then(L"登録名チェック",
-              [&](HWND check) {
-                  WriteCrX({a, spaced, c});  // b deleted and c added there
-                  PostCommand(check, IDOK);
-              })
-        .Then(L"REPORT", [](HWND report) { PostCommand(report, IDOK); })
-        .Then(L"警告", [](HWND box) { PostCommand(box, IDNO); });
-    SendMessageW(main, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(folder.ReadFile(L"cr.x"), a + "\r\n" + c + "\r\n");
-}
-
 // A read of cr.x that did not finish is an unreadable cr.x: OK reads it again.
 TEST_F(RegisterDialogTest, AnExceptionInTheStartReadLosesNothing) {
-    struct ThrowingStore : win32::FileStoreWin32 {
-        bool throwAtRead = true;
-        ReadResult ReadOrCreate(const std::string& path) override {
-            if (std::exchange(throwAtRead, false)) throw std::bad_alloc();
-            return FileStoreWin32::ReadOrCreate(path);
-        }
-    } store;
+    FailingStore store;
+    store.throwAtNextRead = true;
     const std::string a = Touch(L"a.exe");
     WriteCrX({a + "\t-o"});
     dialog.store = &store;
