@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -83,73 +85,62 @@ inline std::vector<std::wstring> OverflowingTexts(HWND dialog) {
     return overflows;
 }
 
-inline std::wstring ControlName(HWND control) {
-    wchar_t text[64] = {};
-    GetWindowTextW(control, text, 64);
-    return std::to_wstring(GetDlgCtrlID(control)) + L" \"" + text + L"\"";
-}
-
 // One description per pair of visible controls that overlap (a group box and
 // what lies wholly inside it do not), and per control past the client area.
 inline std::vector<std::wstring> OverlappingControls(HWND dialog) {
+    const auto name = [](HWND control) {
+        std::wstring text(GetWindowTextLengthW(control) + 1, L'\0');
+        text.resize(GetWindowTextW(control, text.data(), static_cast<int>(text.size())));
+        return std::to_wstring(GetDlgCtrlID(control)) + L" \"" + text + L"\"";
+    };
+    const auto holds = [](HWND box, const RECT& inner, const RECT& common) {
+        wchar_t className[8] = {};
+        GetClassNameW(box, className, 8);
+        return lstrcmpiW(className, L"Button") == 0 && (GetWindowLongW(box, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+               EqualRect(&common, &inner);
+    };
     std::vector<std::pair<HWND, RECT>> placed;
-    RECT client;
-    GetClientRect(dialog, &client);
     std::vector<std::wstring> overlaps;
+    RECT client, rect, common;
+    GetClientRect(dialog, &client);
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         if (!(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE)) continue;
-        RECT rect;
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+        if (!IntersectRect(&common, &rect, &client) || !EqualRect(&common, &rect)) {
+            overlaps.push_back(name(control) + L" reaches past the dialog's edge");
+        }
+        for (const auto& [other, otherRect] : placed) {
+            if (IntersectRect(&common, &rect, &otherRect) && !holds(other, rect, common) &&
+                !holds(control, otherRect, common)) {
+                overlaps.push_back(name(other) + L" overlaps " + name(control));
+            }
+        }
         placed.emplace_back(control, rect);
-        RECT within;
-        if (!IntersectRect(&within, &rect, &client) || !EqualRect(&within, &rect)) {
-            overlaps.push_back(ControlName(control) + L" reaches past the dialog's edge");
-        }
-    }
-    const auto holds = [](const std::pair<HWND, RECT>& box, const RECT& inner) {
-        wchar_t className[16] = {};
-        GetClassNameW(box.first, className, 16);
-        RECT common;
-        return lstrcmpiW(className, L"Button") == 0 && (GetWindowLongW(box.first, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
-               IntersectRect(&common, &inner, &box.second) && EqualRect(&common, &inner);
-    };
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-        for (std::size_t j = i + 1; j < placed.size(); ++j) {
-            RECT common;
-            if (!IntersectRect(&common, &placed[i].second, &placed[j].second)) continue;
-            if (holds(placed[i], placed[j].second) || holds(placed[j], placed[i].second)) continue;
-            overlaps.push_back(ControlName(placed[i].first) + L" overlaps " + ControlName(placed[j].first));
-        }
     }
     return overlaps;
 }
 
-// The dialog's texts in a face half again as wide as its own (the same
-// height), fitted as a stand-in face is: the layout a wider fallback face gets.
-class WiderFace {
-public:
-    explicit WiderFace(HWND dialog) {
-        const auto own = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-        LOGFONTW font{};
-        GetObjectW(own, sizeof(font), &font);
-        HDC dc = GetDC(dialog);
-        HGDIOBJ previous = SelectObject(dc, own);
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        SelectObject(dc, previous);
-        ReleaseDC(dialog, dc);
-        font.lfWidth = metrics.tmAveCharWidth * 3 / 2;
-        font_ = CreateFontIndirectW(&font);
-        for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        }
-        win32::FitControlTexts(dialog);
+// Gives the dialog's texts a face half again as wide as its own (the same
+// height), fitted as a stand-in face is: the layout a wider fallback face
+// gets. The font is to outlive the dialog.
+inline std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&DeleteObject)> WidenFace(HWND dialog) {
+    const auto own = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW font{};
+    GetObjectW(own, sizeof(font), &font);
+    HDC dc = GetDC(dialog);
+    HGDIOBJ previous = SelectObject(dc, own);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(dialog, dc);
+    font.lfWidth = metrics.tmAveCharWidth * 3 / 2;
+    std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&DeleteObject)> wider(CreateFontIndirectW(&font), &DeleteObject);
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(wider.get()), FALSE);
     }
-    ~WiderFace() { DeleteObject(font_); }  // after the dialog
-
-private:
-    HFONT font_ = nullptr;
-};
+    win32::FitControlTexts(dialog);
+    return wider;
+}
 
 }  // namespace testing_win32

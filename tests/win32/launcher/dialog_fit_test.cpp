@@ -18,7 +18,7 @@ void ExpectTextsFit(win32::Dialog& dialog) {
     EXPECT_THAT(testing_win32::OverflowingTexts(dialog.hwnd()), IsEmpty());
     EXPECT_THAT(testing_win32::OverlappingControls(dialog.hwnd()), IsEmpty());
     // A wider face: widened texts push their neighbours aside.
-    const testing_win32::WiderFace wider(dialog.hwnd());
+    const auto wider = testing_win32::WidenFace(dialog.hwnd());
     EXPECT_THAT(testing_win32::OverflowingTexts(dialog.hwnd()), IsEmpty());
     EXPECT_THAT(testing_win32::OverlappingControls(dialog.hwnd()), IsEmpty());
     DestroyWindow(dialog.hwnd());
