@@ -7,9 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -121,10 +119,17 @@ inline std::vector<std::wstring> OverlappingControls(HWND dialog) {
     return overlaps;
 }
 
-// Gives the dialog's texts a face half again as wide as its own (the same
-// height), fitted as a stand-in face is: the layout a wider fallback face
-// gets. The font is to outlive the dialog.
-inline std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&DeleteObject)> WidenFace(HWND dialog) {
+// The texts that do not fit and the controls that overlap, in the dialog's
+// own face and then in one half again as wide (the same height), fitted as a
+// stand-in face is: the layout a wider fallback face gets. Destroys the dialog.
+inline std::vector<std::wstring> LayoutFaults(HWND dialog) {
+    std::vector<std::wstring> faults;
+    const auto look = [&faults, dialog](const std::wstring& face) {
+        for (const auto& found : {OverflowingTexts(dialog), OverlappingControls(dialog)}) {
+            for (const std::wstring& fault : found) faults.push_back(face + fault);
+        }
+    };
+    look(L"");
     const auto own = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     LOGFONTW font{};
     GetObjectW(own, sizeof(font), &font);
@@ -135,12 +140,15 @@ inline std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&DeleteObject)> Wi
     SelectObject(dc, previous);
     ReleaseDC(dialog, dc);
     font.lfWidth = metrics.tmAveCharWidth * 3 / 2;
-    std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&DeleteObject)> wider(CreateFontIndirectW(&font), &DeleteObject);
+    const HFONT wider = CreateFontIndirectW(&font);
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(wider.get()), FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(wider), FALSE);
     }
     win32::FitControlTexts(dialog);
-    return wider;
+    look(L"wider face: ");
+    DestroyWindow(dialog);
+    DeleteObject(wider);
+    return faults;
 }
 
 }  // namespace testing_win32

@@ -435,6 +435,15 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
     EXPECT_EQ(typed("abcz"), "abcz") << "the editor got letters meant for the menu";
 }
 
+// The program in front made borderless over the whole (only) monitor, as a game
+// or a presentation is, or maximised with its title bar, as a window at work is.
+void ShapeAndRaise(HWND window, bool fullScreen) {
+    SetWindowLongW(window, GWL_STYLE, (fullScreen ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE);
+    SetWindowPos(window, HWND_TOP, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), SWP_FRAMECHANGED);
+    if (!fullScreen) ShowWindow(window, SW_MAXIMIZE);
+    ASSERT_TRUE(e2e::BringToForeground(window));
+}
+
 TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLeavesIt) {
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
     HWND front = StartOtherProgram();
@@ -454,21 +463,9 @@ TEST_F(LauncherTest, MenuTakesTheKeyboardFromTheProgramInFrontButTheVersionBoxLe
 
     ASSERT_NO_FATAL_FAILURE(Choose("EXI"));  // the letters must reach the menu
     ASSERT_TRUE(tobi.WaitForExit()) << "the letters went elsewhere\n" << Describe();
-}
 
-// The program in front made borderless over the whole (only) monitor, as a game
-// or a presentation is, or maximised with its title bar, as a window at work is.
-void ShapeAndRaise(HWND window, bool fullScreen) {
-    SetWindowLongW(window, GWL_STYLE, (fullScreen ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE);
-    SetWindowPos(window, HWND_TOP, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), SWP_FRAMECHANGED);
-    if (!fullScreen) ShowWindow(window, SW_MAXIMIZE);
-    ASSERT_TRUE(e2e::BringToForeground(window));
-}
-
-TEST_F(LauncherTest, NoMenuOverAFullScreenProgramUntilTheTrayItemIsTurnedOffWhichARestartKeeps) {
+    // No menu over a full-screen program until the tray item is turned off, which a restart keeps.
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
-    HWND front = StartOtherProgram();
-    ASSERT_NE(front, nullptr) << Describe();
     const auto trayItem = [this](WORD mnemonic) {
         PostMessageW(MainWindow(), WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONUP);
         HWND tray = WaitForMenu();
