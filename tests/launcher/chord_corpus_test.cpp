@@ -80,8 +80,9 @@ struct Sequence {
     int speed = 50;
     int expectedSummons = 0;
     bool isBurst = false;
-    std::string menu;        // bursts only, and
-    std::string handedOver;  // their "=>" line
+    std::string menu;        // bursts only: MENU without its MS,
+    int uiLatency = 0;       // those,
+    std::string handedOver;  // and the "=>" line
     std::vector<TimedEvent> events;
 };
 
@@ -101,11 +102,8 @@ vantoke::KeyEvent EventOf(const std::string& key, bool keyUp) {
 }
 
 // "+KEY@MS", "-KEY@MS" or "~KEY@FROM-TO/EVERY" (auto-repeat key-downs of one
-// key, or of several joined by '+'); a trailing '*' marks keys held.
-void AddEvents(std::string token, Sequence& sequence) {
-    const bool held = !token.empty() && token.back() == '*';
-    if (held) token.pop_back();
-    const std::size_t first = sequence.events.size();
+// key, or of several joined by '+').
+void AddEvents(const std::string& token, Sequence& sequence) {
     const auto at = token.find('@');
     if (token.size() < 4 || at == std::string::npos) Fail("bad event " + token);
     const std::string key = token.substr(1, at - 1);
@@ -114,7 +112,7 @@ void AddEvents(std::string token, Sequence& sequence) {
         case '+':
         case '-':
             sequence.events.push_back({std::stoi(time), EventOf(key, token[0] == '-')});
-            break;
+            return;
         case '~': {
             int from = 0, to = 0, every = 0;
             if (std::sscanf(time.c_str(), "%d-%d/%d", &from, &to, &every) != 3 || every <= 0 || to < from) {
@@ -127,12 +125,11 @@ void AddEvents(std::string token, Sequence& sequence) {
             for (int t = from; t <= to; t += every) {
                 for (const std::string& name : keys) sequence.events.push_back({t, EventOf(name, false)});
             }
-            break;
+            return;
         }
         default:
             Fail("bad event " + token);
     }
-    for (std::size_t i = first; i < sequence.events.size(); ++i) sequence.events[i].held = held;
 }
 
 std::vector<Sequence> ParseCorpus(const std::string& text) {
@@ -155,6 +152,9 @@ std::vector<Sequence> ParseCorpus(const std::string& text) {
                     !std::regex_match(sequence.menu, std::regex("|(refused)?\\d+|never|open|vetoed"))) {
                     Fail(word + " line needs WATCH COUNT SPEED SUMMONS, a burst's MENU too: " + line);
                 }
+                const std::size_t digits = std::min(sequence.menu.find_first_of("0123456789"), sequence.menu.size());
+                if (digits < sequence.menu.size()) sequence.uiLatency = std::stoi(sequence.menu.substr(digits));
+                sequence.menu.erase(digits);
                 sequence.watchedKey = WatchedKeyNamed(watched);
                 sequence.countIndex -= 2;  // presses needed = countIndex + 2
             }
@@ -168,7 +168,9 @@ std::vector<Sequence> ParseCorpus(const std::string& text) {
             continue;
         }
         do {
-            AddEvents(word, corpus.back());
+            const bool held = word.back() == '*';  // a key event held back for the letter menu
+            AddEvents(held ? word.substr(0, word.size() - 1) : word, corpus.back());
+            corpus.back().events.back().held = held;
         } while (words >> word);
     }
     for (const Sequence& sequence : corpus) {
@@ -188,13 +190,6 @@ struct Settings {
     int firstStamp;  // the stamp clock at the start of the replay
     std::string menu;  // "" (it opens), refused, never, open or vetoed: a burst's MENU
 };
-
-Settings BurstSettings(const Sequence& burst, int firstStamp) {
-    const std::size_t digits = burst.menu.find_first_of("0123456789");
-    return {burst.watchedKey, burst.countIndex, burst.speed,
-            digits == std::string::npos ? 0 : std::stoi(burst.menu.substr(digits)), firstStamp,
-            burst.menu.substr(0, digits)};
-}
 
 std::string NameOfKey(unsigned virtualKey) {
     for (const auto& [name, code] : KeyCodes()) {
@@ -496,7 +491,8 @@ TEST(ChordCorpus, BurstsHoldTheKeysTypedBeforeTheMenuAndHandThemOverInOrder) {
     for (const Sequence& sequence : Corpus()) {
         if (!sequence.isBurst) continue;
         for (int firstStamp : {100000, 999000}) {
-            Launcher launcher(BurstSettings(sequence, firstStamp));
+            Launcher launcher({sequence.watchedKey, sequence.countIndex, sequence.speed, sequence.uiLatency,
+                               firstStamp, sequence.menu});
             EXPECT_EQ(launcher.Replay(sequence.events, 0), sequence.expectedSummons) << sequence.name;
             launcher.Settle();
             std::string expectedHeld, held;
