@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 #include "launcher/launch.h"
 
@@ -264,18 +265,14 @@ TEST(MenuKeys, ControlCharactersAreLettersOnlyWithCtrlAndCtrlDigitsAreDigits) {
     const auto isDown = [](unsigned key) {
         return (key == launcher::vkey::kControl && ctrl) || (key == launcher::vkey::kReturn && enter);
     };
-    struct Case {
-        unsigned typed;
-        bool ctrl, enter;
-        unsigned meant;
-    };
-    for (const Case& c : {Case{'\r', false, true, '\r'}, Case{8, false, false, 8}, Case{9, false, false, 9},
-                          Case{'\r', true, false, 'M'}, Case{20, true, false, 'T'}, Case{'\n', true, false, 'J'},
-                          Case{'\n', true, true, '\r'} /* Ctrl+Enter */, Case{27, true, false, 27}}) {
-        ctrl = c.ctrl;
-        enter = c.enter;
-        EXPECT_EQ(launcher::MenuCharacter(c.typed, isDown), c.meant) << c.typed << " ctrl " << c.ctrl;
-        EXPECT_EQ(launcher::ControlLetter(c.typed, isDown), c.meant >= 'A' ? static_cast<char>(c.meant) : 0);
+    // Typed, Ctrl and Enter down, what it means.
+    for (const auto& [typed, withCtrl, withEnter, meant] :
+         {std::tuple{unsigned{'\r'}, false, true, unsigned{'\r'}}, {8, false, false, 8}, {9, false, false, 9},
+          {'\r', true, false, 'M'}, {20, true, false, 'T'}, {'\n', true, false, 'J'}, {'\n', true, true, '\r'}, {27, true, false, 27}}) {
+        ctrl = withCtrl;
+        enter = withEnter;
+        EXPECT_EQ(launcher::MenuCharacter(typed, isDown), meant) << typed << " ctrl " << ctrl;
+        EXPECT_EQ(launcher::ControlLetter(typed, isDown), meant >= 'A' ? static_cast<char>(meant) : 0);
     }
     EXPECT_EQ(launcher::DigitOfKey('7'), '7');
     EXPECT_EQ(launcher::DigitOfKey(launcher::vkey::kNumpad0 + 9), '9');
