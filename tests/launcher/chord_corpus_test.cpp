@@ -188,7 +188,6 @@ struct Settings {
     int speed;
     int uiLatency;   // ms between the summons and the launcher's answer
     int firstStamp;  // the stamp clock at the start of the replay
-    std::string menu;  // "" (it opens), refused, never, open or vetoed: a burst's MENU
 };
 
 std::string NameOfKey(unsigned virtualKey) {
@@ -208,9 +207,10 @@ bool IsSystemKeyDown(unsigned virtualKey) noexcept { return systemKeysDown.test(
 // Injected keys reach the hook 1 ms apart, keys typed meanwhile in between.
 class Launcher : public vantoke::Summons::Outlet {
 public:
-    explicit Launcher(const Settings& settings) : settings_(settings) {
+    // `menu`: "" (it opens), refused, never, open or vetoed, as a burst's MENU says.
+    explicit Launcher(const Settings& settings, const std::string& menu = "") : settings_(settings), menu_(menu) {
         systemKeysDown.reset();
-        menuOpen_ = settings.menu == "open";
+        menuOpen_ = menu == "open";
         if (menuOpen_) summons_.MenuOpened(0);  // opened by nobody's taps
     }
 
@@ -238,10 +238,10 @@ public:
     int StampOf(std::uint32_t tick) noexcept override {
         return static_cast<int>((settings_.firstStamp + static_cast<long long>(tick)) % launcher::kStampModulus);
     }
-    bool Vetoed() noexcept override { return settings_.menu == "vetoed"; }
+    bool Vetoed() noexcept override { return menu_ == "vetoed"; }
     void Notify(const vantoke::Notice& notice, unsigned summons) noexcept override {
         summonCount_ += vantoke::IsSummons(summons);
-        if (vantoke::SummonsSerial(summons) != 0 && settings_.menu != "never") {
+        if (vantoke::SummonsSerial(summons) != 0 && menu_ != "never") {
             menus_.push_back({vantoke::SummonsSerial(summons), static_cast<int>(notice.time) + settings_.uiLatency});
         }
     }
@@ -283,7 +283,7 @@ private:
             } else {
                 const unsigned serial = menus_.front().first;
                 menus_.pop_front();
-                if (settings_.menu == "refused") {
+                if (menu_ == "refused") {
                     if (summons_.MenuRefused(serial)) HandOver();
                 } else {
                     menuOpen_ = true;
@@ -316,6 +316,7 @@ private:
     }
 
     Settings settings_;
+    std::string menu_;
     vantoke::WatchedKeyState keyState_;
     vantoke::NoticeQueue queue_;
     vantoke::Summons summons_;
@@ -491,8 +492,8 @@ TEST(ChordCorpus, BurstsHoldTheKeysTypedBeforeTheMenuAndHandThemOverInOrder) {
     for (const Sequence& sequence : Corpus()) {
         if (!sequence.isBurst) continue;
         for (int firstStamp : {100000, 999000}) {
-            Launcher launcher({sequence.watchedKey, sequence.countIndex, sequence.speed, sequence.uiLatency,
-                               firstStamp, sequence.menu});
+            Launcher launcher({sequence.watchedKey, sequence.countIndex, sequence.speed, sequence.uiLatency, firstStamp},
+                              sequence.menu);
             EXPECT_EQ(launcher.Replay(sequence.events, 0), sequence.expectedSummons) << sequence.name;
             launcher.Settle();
             std::string expectedHeld, held;
