@@ -130,16 +130,11 @@ inline std::vector<std::wstring> LayoutFaults(HWND dialog) {
         }
     };
     look(L"");
-    const auto own = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     LOGFONTW font{};
-    GetObjectW(own, sizeof(font), &font);
-    HDC dc = GetDC(dialog);
-    HGDIOBJ previous = SelectObject(dc, own);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, previous);
-    ReleaseDC(dialog, dc);
-    font.lfWidth = metrics.tmAveCharWidth * 3 / 2;
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    RECT unit{0, 0, 4, 8};  // a dialog unit across: a quarter of the font's average character
+    MapDialogRect(dialog, &unit);
+    font.lfWidth = unit.right * 3 / 2;
     const HFONT wider = CreateFontIndirectW(&font);
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(wider), FALSE);
