@@ -75,14 +75,14 @@ struct TimedEvent {
 struct Sequence {
     std::string name;
     bool isChord = true;
-    unsigned watchedKey = vk::kControl;  // taps only
+    unsigned watchedKey = vk::kControl;  // taps and bursts
     int countIndex = 1;
     int speed = 50;
     int expectedSummons = 0;
     bool isBurst = false;
     std::string menu;        // bursts only: MENU without its MS,
-    int uiLatency = 0;       // those,
-    std::string handedOver;  // and the "=>" line
+    int uiLatency = 0;       // the MS,
+    std::string handedOver;  // the "=>" line
     std::vector<TimedEvent> events;
 };
 
