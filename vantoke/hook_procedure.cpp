@@ -63,6 +63,9 @@ public:
     }
     bool Vetoed() noexcept override { return SummonsVetoed(state_); }
     void Notify(const Notice& notice, unsigned summons) noexcept override {
+        // The target acts on a summons alone; every other notice is answered
+        // here, so that keys typed in other programs never wake its thread.
+        if (!IsSummons(summons)) return;
         // Keys held for a summons the target never hears of go at the limit.
         if (const HWND target = state_.target.load(std::memory_order_acquire)) PostNotice(target, notice, summons);
     }
@@ -148,8 +151,6 @@ void DeliverNotices(HookState& state) noexcept {
 }
 
 bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
-    // Only this thread writes the count: a plain store is enough.
-    state.hookEvents.store(state.hookEvents.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     const KeyEvent key{event.vkCode, event.scanCode, (event.flags & LLKHF_EXTENDED) != 0,
                        (event.flags & LLKHF_UP) != 0, event.dwExtraInfo, event.time};
     RecordTransition(state, key);
@@ -159,11 +160,16 @@ bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
         if (relay == nullptr || !IsWindow(relay)) state.notices.Handled();
     }
     DeliverNotices(state);
+    bool held = false;
     if (key.extraInfo == kOwnInputMarker) {
         if (state.summons.OwnInputSeen()) RequestHandOver();
-        return false;
+    } else {
+        held = state.summons.Hold(key, state.keyState, IsKeyDownNow);
     }
-    return state.summons.Hold(key, state.keyState, IsKeyDownNow);
+    // Only this thread writes the count: a plain store is enough. Released,
+    // so that whoever sees the count sees the event's work done.
+    state.hookEvents.store(state.hookEvents.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    return held;
 }
 
 void OnNoticeHandled(HookState& state) noexcept {

@@ -28,8 +28,9 @@ struct HookState {
     std::atomic<HWND> relay{nullptr};
     NoticeQueue notices;
 
-    // Key events the hook procedure has been called for: written by the hook
-    // procedure alone, compared with raw input by the watchdog.
+    // Key events the hook procedure has handled, counted once it is done with
+    // each: written by the hook procedure alone, compared with raw input by
+    // the watchdog.
     std::atomic<std::uint32_t> hookEvents{0};
 
     WatchedKeyState keyState;
@@ -48,10 +49,10 @@ struct HookState {
 // Gives the hook the launcher's tap rule; any thread.
 void SetTapRule(HookState& state, const TapRule& rule) noexcept;
 
-// The whole work of the hook procedure for one event: count it, record its
-// transition, hand over the next notice if none is in flight, and under a
-// tap rule decide the summons. True when the event is held back for the
-// letter menu. Never blocks, never throws.
+// The whole work of the hook procedure for one event: record its transition,
+// hand over the next notice if none is in flight, under a tap rule decide the
+// summons, and count it. True when the event is held back for the letter
+// menu. Never blocks, never throws.
 bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept;
 
 // Hands over the notices waiting, as far as none is in flight; hook thread.
