@@ -33,13 +33,13 @@ void CMouseHook::SetQuietOverFullScreen(bool quiet) {
 }
 
 void CMouseHook::MenuOpened(UINT serial) {
-    hook_->PostMenuState(vantoke::KeyboardHook::MenuState::Opened, serial);
+    hook_->PostMenuState(vantoke::MenuState::Opened, serial);
 }
 
 void CMouseHook::MenuClosed() {
-    hook_->PostMenuState(vantoke::KeyboardHook::MenuState::Closed, 0);
+    hook_->PostMenuState(vantoke::MenuState::Closed, 0);
 }
 
 void CMouseHook::MenuRefused(UINT serial) {
-    hook_->PostMenuState(vantoke::KeyboardHook::MenuState::Refused, serial);
+    hook_->PostMenuState(vantoke::MenuState::Refused, serial);
 }

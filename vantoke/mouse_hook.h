@@ -16,11 +16,11 @@ namespace vantoke {
 class KeyboardHook;
 }
 
-// Posted to the target when any key other than the watched one goes down;
-// wParam is the key's virtual-key code.
+// Without a tap rule, posted to the target when any key other than the
+// watched one goes down; wParam is the key's virtual-key code.
 constexpr UINT kOtherKeyMessage = vantoke::kOtherKeyNotice;
-// Posted to the target when key events went by unseen (see notices.h): a
-// sequence under way is to be forgotten.
+// Without a tap rule, posted to the target when key events went by unseen
+// (see notices.h): a sequence under way is to be forgotten.
 constexpr UINT kHookReinstalledMessage = vantoke::kHookReinstalledNotice;
 
 class VANTOKE_API CMouseHook {
@@ -39,7 +39,8 @@ public:
     // 0: one WM_HSCROLL when the key goes down; 1: when it goes up.
     void SetAction(UINT action);
     // The window that receives WM_HSCROLL, kOtherKeyMessage and
-    // kHookReinstalledMessage, posted, in the order the keys moved. WM_HSCROLL's
+    // kHookReinstalledMessage (under a tap rule WM_HSCROLL alone, see
+    // SetTapRule), posted, in the order the keys moved. WM_HSCROLL's
     // lParam is the key event's own time (the GetTickCount clock). Called on
     // the target's own thread, the library hands each notification over only
     // when the one before has been handled, so that an action set in answer
@@ -50,8 +51,11 @@ public:
     // 8 * speed + 120 ms of the one before; given at start-up and after every
     // change. From the first call the library decides each summons itself,
     // at the key event, by the launcher's own rule (its own action then
-    // selects the transitions; SetAction no longer does), and says so in
-    // WM_HSCROLL's wParam (vantoke::SummonsNotice). The keys typed after a
+    // selects the transitions; SetAction no longer does), and posts the
+    // target one WM_HSCROLL per summons alone, its wParam
+    // vantoke::SummonsNotice. Other keys and the forgetting after missed key
+    // events it answers itself, unposted: a key typed in another program
+    // never wakes the target's thread. The keys typed after a
     // summons that act in the letter menu are held back from the program in
     // front until the target reports its menu with the calls below.
     void SetTapRule(int countIndex, int speed);

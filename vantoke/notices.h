@@ -16,10 +16,11 @@ constexpr unsigned kOtherKeyNotice = kAppMessageBase + 0x10;
 constexpr unsigned kHookReinstalledNotice = kAppMessageBase + 0x11;
 
 // With a tap rule (CMouseHook::SetTapRule) the library decides the summons
-// itself: WM_HSCROLL's wParam is 0 for a press that does not summon, and
-// SummonsNotice(serial) for the one that does. `serial` (1-65535, cycling)
-// numbers a summons whose keys the library holds for the letter menu, to be
-// handed back with MenuOpened or MenuRefused; 0 when it holds none.
+// itself and posts neither of the notices above: a WM_HSCROLL comes for the
+// press that summons alone, its wParam SummonsNotice(serial). `serial`
+// (1-65535, cycling) numbers a summons whose keys the library holds for the
+// letter menu, to be handed back with MenuOpened or MenuRefused; 0 when it
+// holds none.
 constexpr unsigned kSummonsNotice = 0x10000;
 constexpr unsigned kMaxSummonsSerial = 0xFFFF;
 constexpr unsigned SummonsNotice(unsigned serial) { return kSummonsNotice | (serial & kMaxSummonsSerial); }

@@ -70,8 +70,7 @@ private:
     void BuildLetterMenu();
     // A list read from a changed cr.x takes the place of the one in use.
     void AdoptRegistrationList(launcher::RegistrationList list);
-    // A press or release of the watched key; the hook has decided whether it
-    // summons (vantoke::SummonsNotice).
+    // A summons, as the hook decided it at the key event (vantoke::SummonsNotice).
     void OnKeyNotification(unsigned notice);
     // Brings the window to the front and opens the letter menu for the
     // summons `serial` (0: a summons whose keys the hook does not hold).

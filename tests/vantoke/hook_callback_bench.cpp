@@ -1,7 +1,7 @@
 // Prints what the keyboard hook procedure costs per key event: the decision
 // alone, and the decision with the post it leads to; without a tap rule, and
-// with the launcher's (the hook then runs the trigger itself and asks whether
-// to hold each key). Not a test; run it under Wine:
+// with the launcher's (the hook then runs the trigger itself, asks whether to
+// hold each key, and posts a summons alone). Not a test; run it under Wine:
 // scripts/wine-run build/<folder>/bin/hook_callback_bench.exe
 #include <windows.h>
 
@@ -61,8 +61,8 @@ int main() {
     const Scenario scenarios[] = {
         {"Ctrl held (auto-repeat), no post", {Event(VK_LCONTROL, false)}},
         {"other key released, no post", {Event('A', true)}},
-        {"Ctrl taps, a post per key-down", {Event(VK_LCONTROL, false), Event(VK_LCONTROL, true)}},
-        {"typing letters, a post per key-down", {Event('A', false), Event('A', true)}},
+        {"Ctrl taps, posted without a rule", {Event(VK_LCONTROL, false), Event(VK_LCONTROL, true)}},
+        {"typing letters, posted without a rule", {Event('A', false), Event('A', true)}},
     };
     std::printf("hook procedure work per key event (median of %d batches of %d)\n", kBatches, kBatch);
     std::printf("  %-40s %12s %12s\n", "", "no tap rule", "tap rule");
