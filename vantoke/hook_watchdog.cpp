@@ -11,10 +11,35 @@ bool ReachesTheHook(unsigned rawVirtualKey) noexcept {
     return rawVirtualKey != 0 && rawVirtualKey < raw::kNoVirtualKey;
 }
 
-CheckTimer HookWatchdog::OnRawKey(const KeyEvent& event, std::uint32_t hookEvents, std::uint32_t nowMs) noexcept {
+void HookWatchdog::Keep(const KeyEvent& event) noexcept {
     kept_[keptNext_] = event;
     keptNext_ = (keptNext_ + 1) % kKeptEvents;
     if (keptCount_ < kKeptEvents) ++keptCount_;
+}
+
+void HookWatchdog::HookInstalledAt(std::uint32_t nowMs) noexcept {
+    settling_ = true;
+    installedAtMs_ = nowMs;
+}
+
+bool HookWatchdog::TakeMissedAtReinstall(const KeyEvent& event, std::uint32_t nowMs) noexcept {
+    if (!settling_) return false;
+    // Reports come within the grace of their events.
+    if (nowMs - installedAtMs_ > kGraceMs) {
+        settling_ = false;
+        return false;
+    }
+    // Made in the same millisecond the new hook may have seen it too; a
+    // transition replayed twice changes nothing (the second is a repeat).
+    if (static_cast<std::int32_t>(event.time - installedAtMs_) > 0) return false;
+    Keep(event);
+    ++rawEvents_;
+    --hookBase_;  // a raw event without its hook call
+    return true;
+}
+
+CheckTimer HookWatchdog::OnRawKey(const KeyEvent& event, std::uint32_t hookEvents, std::uint32_t nowMs) noexcept {
+    Keep(event);
 
     // The hook may run ahead of raw input for a while (a burst of input lets
     // it take all its calls first). After a quiet spell, though, every hook
@@ -73,9 +98,12 @@ void QueueMissedEvents(const WatchdogVerdict& verdict, unsigned watchedKey, Watc
     if (verdict.someLost) state = WatchedKeyState{};
     const std::uint32_t firstTime = verdict.missed.empty() ? nowTick : verdict.missed.front().time;
     queue.Push(TimedTransition{Transition::Forget, 0, firstTime});
-    for (const KeyEvent& event : verdict.missed) {
-        queue.Push(TimedTransition{ClassifyKeyEvent(event, watchedKey, state, isKeyDown), event.virtualKey, event.time});
-    }
+    for (const KeyEvent& event : verdict.missed) QueueMissedEvent(event, watchedKey, state, queue, isKeyDown);
+}
+
+void QueueMissedEvent(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state, NoticeQueue& queue,
+                      KeyDownQuery isKeyDown) noexcept {
+    queue.Push(TimedTransition{ClassifyKeyEvent(event, watchedKey, state, isKeyDown), event.virtualKey, event.time});
 }
 
 }  // namespace vantoke

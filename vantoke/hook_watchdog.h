@@ -52,9 +52,14 @@ class HookWatchdog {
 public:
     static constexpr std::size_t kKeptEvents = 32;
     // How long the two roads may take to deliver the same event one after the
-    // other; they deliver it within microseconds, the rest is margin. It is
-    // also the grace before a check.
-    static constexpr std::uint32_t kGraceMs = 20;
+    // other, and the grace before a check. They deliver it within microseconds
+    // on an idle machine, but on a busy one the second road can wait for the
+    // processor for tens of milliseconds, and a check that fires then would
+    // reinstall a working hook and forget the taps under way. A hook the
+    // system removed has already made the user wait out its time-outs (300 ms
+    // and more), and the keys it missed are replayed, so the margin costs
+    // nothing the user sees.
+    static constexpr std::uint32_t kGraceMs = 100;
 
     // `hookEvents`: the hook procedure's count when the watch begins.
     explicit HookWatchdog(std::uint32_t hookEvents = 0) noexcept : hookBase_(hookEvents) {}
@@ -69,7 +74,17 @@ public:
     // hook by now, whichever of the two roads delivers an event first.
     WatchdogVerdict OnCheck(std::uint32_t hookEvents);
 
+    // The hook was installed again at `nowMs` after a verdict to reinstall.
+    void HookInstalledAt(std::uint32_t nowMs) noexcept;
+
+    // True for a raw event made no later than the new hook's installation
+    // whose report came after the check: the old hook missed it and the new
+    // one never had the chance. It is counted as handled, to be replayed by
+    // the caller, and never taken for a hook gone again. Asked before OnRawKey.
+    bool TakeMissedAtReinstall(const KeyEvent& event, std::uint32_t nowMs) noexcept;
+
 private:
+    void Keep(const KeyEvent& event) noexcept;
     // Raw events the hook has not seen yet; negative while the hook is ahead.
     std::int32_t Behind(std::uint32_t rawEvents, std::uint32_t hookEvents) const noexcept {
         return static_cast<std::int32_t>(hookBase_ + rawEvents - hookEvents);
@@ -85,6 +100,8 @@ private:
     bool anyRaw_ = false;
     std::uint32_t lastRawMs_ = 0;
     std::int32_t behindAtLastRaw_ = 0;
+    bool settling_ = false;  // reports of events made before the new hook may still come
+    std::uint32_t installedAtMs_ = 0;
 };
 
 // Queues what a reinstalled hook missed: first the notice to forget the
@@ -93,5 +110,9 @@ private:
 // times the forget notice when no event was kept.
 void QueueMissedEvents(const WatchdogVerdict& verdict, unsigned watchedKey, WatchedKeyState& state,
                        NoticeQueue& queue, std::uint32_t nowTick, KeyDownQuery isKeyDown = nullptr) noexcept;
+
+// Queues the transition of one event the hook missed.
+void QueueMissedEvent(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state, NoticeQueue& queue,
+                      KeyDownQuery isKeyDown = nullptr) noexcept;
 
 }  // namespace vantoke

@@ -217,7 +217,14 @@ void KeyboardHook::OnRawInput(HWND window, HRAWINPUT handle) noexcept {
     if (!ReachesTheHook(key.VKey)) return;
     KeyEvent event = KeyEventFromRawInput(key.VKey, key.MakeCode, key.Flags, key.ExtraInformation);
     event.time = static_cast<std::uint32_t>(GetMessageTime());
-    switch (watchdog_.OnRawKey(event, state_.hookEvents.load(std::memory_order_relaxed), GetTickCount())) {
+    const DWORD now = GetTickCount();
+    if (watchdog_.TakeMissedAtReinstall(event, now)) {
+        QueueMissedEvent(event, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
+                         IsKeyDownNow);
+        DeliverNotices(state_);
+        return;
+    }
+    switch (watchdog_.OnRawKey(event, state_.hookEvents.load(std::memory_order_relaxed), now)) {
         case CheckTimer::Arm: SetTimer(window, kCheckTimer, kCheckGraceMs, nullptr); break;
         case CheckTimer::Disarm: KillTimer(window, kCheckTimer); break;
         case CheckTimer::Keep: break;
@@ -243,6 +250,7 @@ void KeyboardHook::Reinstall(const WatchdogVerdict& verdict) noexcept {
     const HHOOK hook = InstallHook(state_);
     state_.hook.store(hook);
     if (hook == nullptr) return;  // the next key that goes by unseen tries again
+    watchdog_.HookInstalledAt(GetTickCount());
 
     QueueMissedEvents(verdict, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                       GetTickCount(), IsKeyDownNow);

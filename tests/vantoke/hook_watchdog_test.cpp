@@ -135,6 +135,15 @@ TEST(HookWatchdog, AHookThatWasRemovedIsReinstalledWithTheEventsItMissed) {
     ASSERT_EQ(verdict.missed.size(), taps.size());
     for (std::size_t i = 0; i < taps.size(); ++i) EXPECT_TRUE(SameEvent(verdict.missed[i], taps[i])) << i;
 
+    // A report after the check of an event made before the new hook: missed
+    // too, and no sign of a hook gone again; one made after is the new hook's.
+    thread.watchdog.HookInstalledAt(thread.nowMs);
+    KeyEvent late = RawDown(vk::kControl);
+    late.time = thread.nowMs;
+    EXPECT_TRUE(thread.watchdog.TakeMissedAtReinstall(late, thread.nowMs + 1));
+    late.time = thread.nowMs + 1;
+    EXPECT_FALSE(thread.watchdog.TakeMissedAtReinstall(late, thread.nowMs + 1));
+
     // The new hook sees everything again: no more checks.
     for (int i = 0; i < 10; ++i) {
         thread.Hook();

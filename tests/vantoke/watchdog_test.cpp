@@ -180,7 +180,7 @@ TEST_F(VantokeWatchdog, AWorkingHookIsNeverReinstalled) {
     ASSERT_TRUE(Send(typing));
     PacedTaps(launcherWindow, 3);
     ASSERT_TRUE(launcherWindow.HandleUntilSentinel());
-    launcherWindow.HandleFor(100);  // a check would have fired by now
+    launcherWindow.HandleFor(2 * vantoke::HookWatchdog::kGraceMs);  // a check would have fired by now
     EXPECT_EQ(hook->State().hook.load(), installed);
     EXPECT_EQ(launcherWindow.summons, 1);
     EXPECT_EQ(launcherWindow.posted, 1);  // the summons alone: the typing and taps woke nobody
