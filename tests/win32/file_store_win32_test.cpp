@@ -115,38 +115,32 @@ TEST(FileStoreWin32, AReadOnlyFileThatIsNotOursStaysProtected) {
     EXPECT_EQ(folder.FileCount(), 1);
 }
 
-TEST(FileStoreWin32, AFileHeldOpenWithoutSharingIsInUseForReadAndReplace) {
-    TempFolder folder;
-    win32::FileStoreWin32 store;
-    const std::string path = folder.File("cr.x");
-    ASSERT_TRUE(store.Replace(path, "old", true).ok());
-    HANDLE holder = CreateFileW(win32::WideFromCp932(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    const auto result = store.Replace(path, "new", true);
-    const ReadResult read = store.ReadOrCreate(path);
-    CloseHandle(holder);
-    EXPECT_EQ(result.error, WriteError::InUse);
-    EXPECT_EQ(read.error, ReadError::InUse);
-    EXPECT_EQ(read.systemCode, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(store.ReadOrCreate(path).bytes, "old");
-    EXPECT_TRUE(IsReadOnly(path)) << "the attribute comes back after a failed replacement";
-    EXPECT_EQ(folder.FileCount(), 1);
-}
-
-// One that lets others read (a virus scanner, a backup tool) stops only the replacement.
-TEST(FileStoreWin32, AFileHeldOpenForOthersToReadIsInUseForReplaceOnly) {
-    TempFolder folder;
-    win32::FileStoreWin32 store;
-    const std::string path = folder.File("cr.x");
-    ASSERT_TRUE(store.Replace(path, "old", true).ok());
-    HANDLE holder =
-        CreateFileW(win32::WideFromCp932(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(store.Replace(path, "new", true).error, WriteError::InUse);
-    EXPECT_EQ(store.ReadOrCreate(path).bytes, "old");
-    CloseHandle(holder);
-    EXPECT_TRUE(IsReadOnly(path));
-    EXPECT_EQ(folder.FileCount(), 1);
+// A holder without sharing stops both; one that lets others read (a virus
+// scanner, a backup tool) stops only the replacement.
+TEST(FileStoreWin32, AFileHeldOpenIsInUseForReplaceAndForReadUnlessShared) {
+    for (const DWORD sharing : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
+        SCOPED_TRACE(sharing);
+        TempFolder folder;
+        win32::FileStoreWin32 store;
+        const std::string path = folder.File("cr.x");
+        ASSERT_TRUE(store.Replace(path, "old", true).ok());
+        HANDLE holder =
+            CreateFileW(win32::WideFromCp932(path).c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const auto result = store.Replace(path, "new", true);
+        const ReadResult read = store.ReadOrCreate(path);
+        CloseHandle(holder);
+        EXPECT_EQ(result.error, WriteError::InUse);
+        if (sharing == 0) {
+            EXPECT_EQ(read.error, ReadError::InUse);
+            EXPECT_EQ(read.systemCode, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+        } else {
+            EXPECT_EQ(read.bytes, "old");
+        }
+        EXPECT_EQ(store.ReadOrCreate(path).bytes, "old");
+        EXPECT_TRUE(IsReadOnly(path)) << "the attribute comes back after a failed replacement";
+        EXPECT_EQ(folder.FileCount(), 1);
+    }
 }
 
 TEST(FileStoreWin32, EveryFailingStepLeavesTheOldFileWholeAndNoTemporary) {
