@@ -41,10 +41,15 @@ bool FileExists(const std::string& path) { return LookUp(path) != Presence::Miss
 
 std::string PathOf(const Entry& entry) { return entry.folderText + registrar::FileNameOf(entry.nameField); }
 
-using Identity = std::tuple<std::string, std::string, std::string>;
+// Two entries are the same registration when the sort compares them as equal
+// keys of one bucket. The bucket counts: a key that is not valid (a lone
+// backslash, say) waits in the bucket of its own and never meets the digit 1,
+// although the two have the same sort key.
+using Identity = std::tuple<int, std::string, std::string, std::string>;
 
 Identity IdentityOf(const Entry& entry) {
-    return {registrar::MakeSortKey(entry.nameField), cp932::ToUpperSingleByte(entry.folderText),
+    return {registrar::BucketOfKey(registrar::MakeRegistrationKey(entry.nameField)),
+            registrar::MakeSortKey(entry.nameField), cp932::ToUpperSingleByte(entry.folderText),
             cp932::ToUpperSingleByte(registrar::FileNameOf(entry.nameField))};
 }
 
