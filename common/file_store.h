@@ -48,6 +48,10 @@ public:
     // A file that exists but cannot be read is a failure, never empty bytes.
     virtual ReadResult ReadOrCreate(const std::string& path) = 0;
 
+    // Reads the whole file as it stands and creates nothing: a missing file
+    // reads as `missing`, with no bytes.
+    virtual ReadResult Read(const std::string& path) = 0;
+
     // Replaces the whole file in one step: new bytes go to a temporary file beside
     // it, which then takes the target's place. When `readOnly` is set the target's
     // read-only attribute is cleared before and set after. A failure leaves the old

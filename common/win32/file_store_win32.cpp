@@ -180,14 +180,18 @@ ReadError ClassifyReadError(unsigned long systemCode) {
     return ReadError::Other;
 }
 
-ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
+ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) { return ReadWhole(path, true); }
+
+ReadResult FileStoreWin32::Read(const std::string& path) { return ReadWhole(path, false); }
+
+ReadResult FileStoreWin32::ReadWhole(const std::string& path, bool create) {
     ReadResult result;
     const std::wstring target = LongPathName(WideFromCp932(path));
     RemoveStaleTemporaries(target);
     // Writers are kept out; another program's replacement (a rename over the
     // file) is not, so that a read never makes someone else's commit fail.
     UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD code = GetLastError();
         // A missing file that cannot be created (a folder without write access)
@@ -198,7 +202,7 @@ ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) {
         }
         return ReadFailure(code);
     }
-    result.missing = GetLastError() != ERROR_ALREADY_EXISTS;
+    result.missing = create && GetLastError() != ERROR_ALREADY_EXISTS;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return ReadFailure(GetLastError());
     result.bytes.resize(static_cast<std::size_t>(size.QuadPart));

@@ -19,10 +19,13 @@ enum class WriteStep { CreateTemporary, Write, Flush, Replace };
 class FileStoreWin32 : public FileStore {
 public:
     ReadResult ReadOrCreate(const std::string& path) override;
+    ReadResult Read(const std::string& path) override;
     WriteResult Replace(const std::string& path, const std::string& bytes, bool readOnly) override;
     Presence Lookup(const std::string& path) override;
 
 protected:
+    ReadResult ReadWhole(const std::string& path, bool create);
+
     // Seam for fault injection: returns the error to pretend at this step, or 0.
     // A pretended Write failure writes half of the bytes first (a short write).
     virtual unsigned long InjectedFailure(WriteStep) { return 0; }

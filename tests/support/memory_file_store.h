@@ -21,6 +21,13 @@ public:
         return {ReadError::None, 0, created, it->second};
     }
 
+    ReadResult Read(const std::string& path) override {
+        if (failNextReads != ReadError::None) return {failNextReads, 32, false, {}};
+        const auto it = files.find(path);
+        if (it == files.end()) return {ReadError::None, 0, true, {}};
+        return {ReadError::None, 0, false, it->second};
+    }
+
     WriteResult Replace(const std::string& path, const std::string& bytes, bool setReadOnly) override {
         ++writeCount;
         if (failNextWrites != WriteError::None) return {failNextWrites, 5};

@@ -73,7 +73,8 @@ TEST(FileStoreWin32, ReadCreatesAMissingFileEmptyAndNeverTruncates) {
     TempFolder folder;
     win32::FileStoreWin32 store;
     const std::string path = folder.File("cr.x");
-    EXPECT_FALSE(store.Exists(path));
+    EXPECT_TRUE(store.Read(path).missing);
+    EXPECT_FALSE(store.Exists(path)) << "a plain read creates nothing";
     auto read = store.ReadOrCreate(path);
     EXPECT_TRUE(read.ok());
     EXPECT_TRUE(read.missing);
@@ -83,10 +84,12 @@ TEST(FileStoreWin32, ReadCreatesAMissingFileEmptyAndNeverTruncates) {
     read = store.ReadOrCreate(path);
     EXPECT_FALSE(read.missing);
     EXPECT_EQ(read.bytes, std::string("a\0b\r\n", 5));
+    EXPECT_EQ(store.Read(path).bytes, read.bytes);
 
     // Only a missing file reads as empty (also in a missing folder); a folder in its place fails.
     EXPECT_TRUE(store.ReadOrCreate(folder.File("none\\cr.x")).missing);
     ASSERT_TRUE(CreateDirectoryW(folder.WideFile(L"opt.x").c_str(), nullptr));
+    EXPECT_EQ(store.Read(folder.File("opt.x")).error, ReadError::AccessDenied);
     read = store.ReadOrCreate(folder.File("opt.x"));
     EXPECT_EQ(read.error, ReadError::AccessDenied);
     EXPECT_EQ(read.systemCode, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
