@@ -42,7 +42,7 @@ std::optional<ShellRequest> LaunchRequest(const std::string& path, const std::st
                                           const std::function<bool(const std::string&)>& exists) {
     const std::string folder = LaunchFolder(path);
     switch (mode) {
-        case LaunchMode::Open: return ShellRequest{"", path, option, ""};
+        case LaunchMode::Open: return ShellRequest{"", path, option, folder};
         case LaunchMode::RunAsAdministrator: return ShellRequest{"runas", path, option, AsDirectory(folder)};
         case LaunchMode::ShowInFolder:
             if (exists(path)) return ShellRequest{"", "explorer.exe", "/select,\"" + path + "\"", ""};

@@ -36,8 +36,9 @@ struct ShellRequest {
 
 // The request for an entry in `mode`; none when there is nothing to show (the
 // file and its folder are both gone). `exists` tells whether a path exists.
-// A normal start names no directory: the launcher starts it from within the
-// entry's folder, which the started program inherits.
+// A normal start names the entry's folder as it stands (a drive alone, "C:",
+// meaning that drive's current folder), so that the started program works in
+// it; the launcher's own working folder never changes.
 std::optional<ShellRequest> LaunchRequest(const std::string& path, const std::string& option, LaunchMode mode,
                                           const std::function<bool(const std::string&)>& exists);
 

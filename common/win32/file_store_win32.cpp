@@ -180,13 +180,13 @@ ReadError ClassifyReadError(unsigned long systemCode) {
     return ReadError::Other;
 }
 
-ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) { return ReadWhole(path, true); }
+ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) { return ReadWholeFile(WideFromCp932(path), true); }
 
-ReadResult FileStoreWin32::Read(const std::string& path) { return ReadWhole(path, false); }
+ReadResult FileStoreWin32::Read(const std::string& path) { return ReadWholeFile(WideFromCp932(path), false); }
 
-ReadResult FileStoreWin32::ReadWhole(const std::string& path, bool create) {
+ReadResult ReadWholeFile(const std::wstring& path, bool create) {
     ReadResult result;
-    const std::wstring target = LongPathName(WideFromCp932(path));
+    const std::wstring target = LongPathName(path);
     RemoveStaleTemporaries(target);
     // Writers are kept out; another program's replacement (a rename over the
     // file) is not, so that a read never makes someone else's commit fail.

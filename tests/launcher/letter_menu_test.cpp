@@ -231,7 +231,8 @@ TEST(LaunchRequest, ShiftRunsAsAdministratorCtrlShowsTheFolderWhatIsGoneIsNotSho
         std::optional<launcher::ShellRequest> request;
     };
     const Case cases[] = {
-        {"C:\\ソ\\a.exe", LaunchMode::Open, {}, launcher::ShellRequest{"", "C:\\ソ\\a.exe", "-x", ""}},
+        {"C:\\ソ\\a.exe", LaunchMode::Open, {}, launcher::ShellRequest{"", "C:\\ソ\\a.exe", "-x", "C:\\ソ"}},
+        {"C:\\a.exe", LaunchMode::Open, {}, launcher::ShellRequest{"", "C:\\a.exe", "-x", "C:"}},
         {"C:\\ソ\\a.exe", LaunchMode::RunAsAdministrator, {}, launcher::ShellRequest{"runas", "C:\\ソ\\a.exe", "-x", "C:\\ソ"}},
         {"C:\\a.exe", LaunchMode::RunAsAdministrator, {}, launcher::ShellRequest{"runas", "C:\\a.exe", "-x", "C:\\"}},
         {"C:\\ソ\\a.exe", LaunchMode::ShowInFolder, {"C:\\ソ\\a.exe", "C:\\ソ"},
