@@ -59,7 +59,7 @@ public:
         GetSystemTimeAsFileTime(&now);
         const DWORD nowTick = GetTickCount();
         const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, tick);
+        return taps::EventStamp(taps::EpochMsFromFileTime(ticks), nowTick, tick);
     }
     bool Vetoed() noexcept override { return SummonsVetoed(state_); }
     void Notify(const Notice& notice, unsigned summons) noexcept override {

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "launcher/trigger.h"
+#include "common/tap_rule.h"
 #include "vantoke/key_filter.h"
 #include "vantoke/notice_queue.h"
 
@@ -31,7 +31,7 @@ struct TapRule {
 // menu: Esc, Enter, the arrows and Backspace.
 bool ActsInTheMenu(unsigned virtualKey) noexcept;
 
-class Summons : private launcher::HookControl {
+class Summons : private taps::HookControl {
 public:
     static constexpr std::size_t kCapacity = 256;  // held key events, all summonses together
     static constexpr std::size_t kMaxWaiting = 8;  // summonses whose menus are still to come
@@ -111,7 +111,7 @@ public:
     bool MenuOpen() const noexcept { return menuOpen_; }
     bool Holding() const noexcept { return waitingCount_ > 0; }
     unsigned Action() const noexcept { return action_; }
-    const launcher::KeyPressTrigger& Trigger() const noexcept { return trigger_; }
+    const taps::KeyPressTrigger& Trigger() const noexcept { return trigger_; }
 
 private:
     struct HeldKey {
@@ -133,7 +133,7 @@ private:
     bool ReadyToGo() const noexcept;
 
     unsigned action_ = 0;
-    launcher::KeyPressTrigger trigger_{*this};
+    taps::KeyPressTrigger trigger_{*this};
     bool menuOpen_ = false;
     std::array<HeldKey, kCapacity> held_{};
     std::size_t heldHead_ = 0;

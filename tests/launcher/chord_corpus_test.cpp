@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/trigger.h"
+#include "common/tap_rule.h"
 #include "vantoke/key_filter.h"
 #include "vantoke/notices.h"
 #include "vantoke/summons.h"
@@ -236,7 +236,7 @@ public:
     std::string handedOver;  // "@MS" when a part goes, then its keys: +N -N, ^+LShift a modifier put back
 
     int StampOf(std::uint32_t tick) noexcept override {
-        return static_cast<int>((settings_.firstStamp + static_cast<long long>(tick)) % launcher::kStampModulus);
+        return static_cast<int>((settings_.firstStamp + static_cast<long long>(tick)) % taps::kStampModulus);
     }
     bool Vetoed() noexcept override { return menu_ == "vetoed"; }
     void Notify(const vantoke::Notice& notice, unsigned summons) noexcept override {
@@ -367,7 +367,7 @@ const std::vector<Sequence>& Corpus() {
     return corpus;
 }
 
-int LongestGap(const Settings& settings) { return static_cast<int>(launcher::LongestGap(settings.speed)); }
+int LongestGap(const Settings& settings) { return static_cast<int>(taps::LongestGap(settings.speed)); }
 
 std::size_t HeldCount(const Launcher& launcher) { return std::count(launcher.held.begin(), launcher.held.end(), true); }
 

@@ -211,7 +211,7 @@ TEST_F(VantokeWatchdog, KeysMissedAllAtOnceAreReplayedInOrderAfterTheSequenceIsF
     ASSERT_TRUE(launcherWindow.HandleUntilSentinel());
     EXPECT_EQ(launcherWindow.posted, 0);
     // The chord ended the press before it: only the last tap counts.
-    const launcher::KeyPressTrigger& trigger = hook->State().summons.Trigger();
+    const taps::KeyPressTrigger& trigger = hook->State().summons.Trigger();
     EXPECT_EQ(trigger.pressCount(), 1);
     EXPECT_EQ(trigger.triggerState(), 0);
     PacedTaps(launcherWindow, 3);  // the hook is back in step
