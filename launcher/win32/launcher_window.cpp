@@ -24,9 +24,6 @@ constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
 const char* const kFullScreenFile = "fullscreen.x";
-// Posted to itself when the menu has closed and a summons waits for its own
-// (next to the menu icons' message, so that the two never meet).
-constexpr UINT kSummonWaiting = kMenuIconsArrivedMessage + 1;
 // Posted by a job of the shell when it is done: wParam 1 when the window is
 // to hide after it, lParam the summons count when the job was asked for.
 constexpr UINT kShellJobDone = kMenuIconsArrivedMessage + 2;
@@ -218,50 +215,54 @@ void LauncherWindow::SetKey(unsigned virtualKey) { hook_.SetKey(virtualKey); }
 void LauncherWindow::OnKeyNotification(unsigned notice) {
     if (!vantoke::IsSummons(notice)) return;
     const unsigned serial = vantoke::SummonsSerial(notice);
-    // Taps while the menu is open bring no second menu. But a summons whose
-    // keys the hook holds was made before this menu showed: it gets a menu of
-    // its own once this one has closed, after the command chosen in it.
-    if (letterMenuOpen_ || !waitingSummons_.empty()) {
-        if (serial != 0) waitingSummons_.push_back(serial);
+    // A menu is open (the hook starts no summons then, but one may have been
+    // on its way): the keys held for this one go where the keyboard is, into it.
+    if (letterMenuOpen_) {
+        hook_.MenuRefused(serial);
         return;
     }
+    // Taken too late: its keys have gone to the program in front, and a menu
+    // now would come when the user is typing there.
+    if (!hook_.ClaimSummons(serial)) return;
     SummonLetterMenu(serial);
 }
 
 void LauncherWindow::SummonLetterMenu(unsigned serial) {
     ++summonings_;
+    const HWND front = GetForegroundWindow();
+    const bool shown = IsWindowVisible(hwnd()) != FALSE;
     ShowWindow(hwnd(), SW_SHOW);
     SetActiveWindow(hwnd());
     TakeForeground(hwnd());
-    OpenLetterMenu(serial);
+    if (OpenLetterMenu(serial)) return;
+    // No menu came (or it came too late and closed at once): the keys held
+    // for it go where they were going, so the window in front gets the
+    // keyboard back first.
+    if (!shown) ShowWindow(hwnd(), SW_HIDE);
+    if (front != nullptr && front != hwnd()) SetForegroundWindow(front);
+    hook_.MenuRefused(serial);
 }
 
 void LauncherWindow::ShowLetterMenu() { OpenLetterMenu(0); }
 
-void LauncherWindow::OpenLetterMenu(unsigned serial) {
-    // One menu at a time: taps while the menu is open do not open another.
-    if (letterMenuOpen_ || !letterMenu_) {
-        if (serial != 0) hook_.MenuRefused(serial);
-        return;
-    }
+bool LauncherWindow::OpenLetterMenu(unsigned serial) {
+    if (letterMenuOpen_ || !letterMenu_) return false;  // one menu at a time
     RECT window;
     GetWindowRect(hwnd(), &window);
     TakeForeground(hwnd());
     letterMenuOpen_ = true;
     menuSummons_ = serial;
     menuShown_ = false;
+    menuLate_ = false;
     const HHOOK menuKeys = SetWindowsHookExW(WH_MSGFILTER, &MenuKeysAsMeant, nullptr, GetCurrentThreadId());
     TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom, 0,
                    hwnd(), nullptr);
     if (menuKeys != nullptr) UnhookWindowsHookEx(menuKeys);
     letterMenuOpen_ = false;
-    // A menu that never showed (another one was tracked) leaves the keys
-    // held for it to go where they were going.
-    if (!menuShown_ && serial != 0) hook_.MenuRefused(serial);
-    hook_.MenuClosed();
-    if (!waitingSummons_.empty()) PostMessageW(hwnd(), kSummonWaiting, 0, 0);
+    if (menuShown_) hook_.MenuClosed();
     // Lets the menu close when the user clicks elsewhere next time.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
+    return menuShown_ && !menuLate_;
 }
 
 void LauncherWindow::ShowTrayMenu() {
@@ -429,13 +430,6 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     result = 0;
     switch (message) {
         case WM_HSCROLL: OnKeyNotification(static_cast<unsigned>(wParam)); return true;
-        case kSummonWaiting:
-            if (!letterMenuOpen_ && !waitingSummons_.empty()) {
-                const unsigned serial = waitingSummons_.front();
-                waitingSummons_.pop_front();
-                SummonLetterMenu(serial);
-            }
-            return true;
         case kShellJobDone:
             // Hidden after the start, as after a choice; not when the window was
             // summoned again meanwhile.
@@ -456,10 +450,12 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         case WM_INITMENUPOPUP:
             FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
             menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
-            // The letter menu is about to show: the keys the hook holds for it go into it.
+            // The letter menu is about to show: the keys the hook holds for it go
+            // into it. A summons that went meanwhile gets no menu: it would be late.
             if (letterMenuOpen_ && !menuShown_ && reinterpret_cast<HMENU>(wParam) == letterMenu_.get()) {
                 menuShown_ = true;
-                hook_.MenuOpened(menuSummons_);
+                menuLate_ = !hook_.MenuOpened(menuSummons_);
+                if (menuLate_) EndMenu();
             }
             return false;
         case kMenuIconsArrivedMessage: menuIcons_.TakeArrivedIcons(); return true;

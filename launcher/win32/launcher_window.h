@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -88,9 +87,11 @@ private:
     // A summons, as the hook decided it at the key event (vantoke::SummonsNotice).
     void OnKeyNotification(unsigned notice);
     // Brings the window to the front and opens the letter menu for the
-    // summons `serial` (0: a summons whose keys the hook does not hold).
+    // summons `serial`, claimed from the hook.
     void SummonLetterMenu(unsigned serial);
-    void OpenLetterMenu(unsigned serial);
+    // Opens the letter menu for the summons `serial` (0: for none); false
+    // when it did not show (another menu was open or tracked).
+    bool OpenLetterMenu(unsigned serial);
     void ShowTrayMenu();
     void OpenHelpPage();
     void StartRegistrar();
@@ -118,7 +119,7 @@ private:
     bool letterMenuOpen_ = false;
     unsigned menuSummons_ = 0;    // the summons the open menu is for
     bool menuShown_ = false;      // the open menu has shown: the hook was told
-    std::deque<unsigned> waitingSummons_;  // summonses made before the open menu showed
+    bool menuLate_ = false;       // ... but its summons had gone: it closed at once
     MenuIcons menuIcons_;
     win32::FileStoreWin32 files_;
     std::shared_ptr<Shell> shell_;
