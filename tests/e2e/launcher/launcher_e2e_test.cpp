@@ -331,6 +331,35 @@ TEST_F(LauncherTest, TheRunningLauncherFollowsCrx) {
     EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"delta")).size(), 2u) << "delta started for gamma's choice";
 }
 
+// Nothing keeps the launcher from its taps: a folder in cr.x's place, then a
+// good list again, then the registrar opened and left with No.
+TEST_F(LauncherTest, EveryTapIsAnsweredThroughAFolderNamedCrXAndTheRegistrarsEnd) {
+    ASSERT_TRUE(CreateDirectoryW(folder.File(L"cr.x").c_str(), nullptr));
+    ASSERT_TRUE(folder.CopyFromBuild({L"Parvane.exe"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    for (int summons = 0; summons < 3; ++summons) {
+        HWND menu = Summon();
+        ASSERT_NE(menu, nullptr) << "summons " << summons << "\n" << Describe();
+        ASSERT_NO_FATAL_FAILURE(CloseMenu(menu));
+    }
+    ASSERT_TRUE(RemoveDirectoryW(folder.File(L"cr.x").c_str()));
+    ASSERT_NO_FATAL_FAILURE(ReplaceRegistrationFile({e2e::Cp932(AddProbe(L"abc")) + "\t\tabc"}));
+    ASSERT_NO_FATAL_FAILURE(Choose("ABC"));
+    ASSERT_EQ(WaitForProbeRecords(folder.File(L"abc"), 1).size(), 1u) << "the good list was not taken\n" << Describe();
+
+    e2e::Process parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"", folder.Path());
+    HWND dialog = e2e::WaitForWindow({L"Register", e2e::kDialogClass, parvane.Id()});
+    ASSERT_NE(dialog, nullptr) << Describe();
+    PostMessageW(dialog, WM_CLOSE, 0, 0);  // Esc, as the close box
+    HWND question = e2e::WaitForWindow({L"警告", e2e::kDialogClass, parvane.Id()});
+    ASSERT_NE(question, nullptr) << Describe();
+    ASSERT_TRUE(e2e::PressButton(question, IDNO));
+    ASSERT_TRUE(parvane.WaitForExit()) << Describe();
+    HWND menu = Summon();
+    ASSERT_NE(menu, nullptr) << "no menu after the registrar's end\n" << Describe();
+    CloseMenu(menu);
+}
+
 TEST_F(LauncherTest, SlowTapsAndChordsDoNotSummonButBareTapsStillDo) {
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
 

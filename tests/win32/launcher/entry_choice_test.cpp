@@ -25,13 +25,16 @@ namespace {
 using launcher::ShellRequest;
 using testing_win32::MenuCloser;
 
-// The shell's requests as they come, on the starts' own threads.
+// The shell's requests as they come, on the starts' own threads; a start
+// waits while `held` is set, as one on a server that does not answer.
 class RecordingShell : public tobi::Shell {
 public:
     void Open(const ShellRequest& request, HWND) override {
+        if (held) WaitForSingleObject(held, 6000);
         std::lock_guard<std::mutex> guard(lock_);
         requests_.push_back(request);
     }
+    HANDLE held = nullptr;
     std::vector<ShellRequest> Requests() {
         std::lock_guard<std::mutex> guard(lock_);
         return requests_;
@@ -126,6 +129,43 @@ TEST_F(EntryChoice, ShiftRunsAsAdministratorCtrlShowsTheFolderOrNothingWhenAllIs
         EXPECT_LE(requests.size(), 1u);
         EXPECT_FALSE(IsWindowVisible(window.hwnd()));
     }
+}
+
+// A start that hangs holds no summons up: taps made meanwhile open the menu at
+// once, and summonses that reach the window after their keys went to the
+// program in front open none, then or later.
+TEST_F(EntryChoice, AStartThatHangsKeepsNoSummonWaitingAndNoneComesLate) {
+    ASSERT_TRUE(folder.WriteFile(L"cr.x", folder.Cp932Path() + "a.exe\r\n"));
+    ASSERT_NE(window.CreateModeless(nullptr), nullptr);
+    const int menusAtStart = MenuCloser::Closed();
+    shell->held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SendMessageW(window.hwnd(), WM_COMMAND, 32833, 0);
+    ASSERT_EQ(worker->Running(), 1);
+    for (unsigned serial : {40u, 41u}) PostMessageW(window.hwnd(), WM_HSCROLL, vantoke::SummonsNotice(serial), 0);
+    const auto pump = [](DWORD ms) {
+        MSG message;
+        for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end; Sleep(10)) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        }
+    };
+    pump(200);
+    EXPECT_EQ(MenuCloser::Closed(), menusAtStart) << "a menu for keys long gone";
+    for (int i = 0; i < 6; ++i) {  // three quick taps of Ctrl
+        INPUT tap{};
+        tap.type = INPUT_KEYBOARD;
+        tap.ki.wVk = VK_CONTROL;
+        tap.ki.dwFlags = i % 2 ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &tap, sizeof(INPUT));
+        Sleep(40);
+    }
+    for (int waited = 0; MenuCloser::Closed() == menusAtStart && waited < 3000; waited += 200) pump(200);
+    EXPECT_EQ(worker->Running(), 1) << "the start was to be still under way";
+    EXPECT_EQ(MenuCloser::Closed(), menusAtStart + 1) << "the taps got no menu while the start hung";
+    SetEvent(shell->held);
+    FinishJobs();
+    EXPECT_EQ(shell->Requests().size(), 1u);
+    EXPECT_EQ(MenuCloser::Closed(), menusAtStart + 1);
+    CloseHandle(shell->held);
 }
 
 // Icons are fetched on a worker: while it waits, as on a server that cannot
