@@ -80,4 +80,11 @@ std::vector<int> MnemonicPositions(const MenuNode& node, char letter) {
     return positions;
 }
 
+bool TypedLetters::TakeBack(int levelsOpen) {
+    if (levelsBefore_.empty()) return false;
+    const int before = levelsBefore_.back();
+    levelsBefore_.pop_back();
+    return levelsOpen > before && levelsOpen > 1;
+}
+
 }  // namespace launcher

@@ -71,4 +71,21 @@ char DigitOfKey(unsigned virtualKey);
 // a single '&') is `letter`, compared without case.
 std::vector<int> MnemonicPositions(const MenuNode& node, char letter);
 
+// The letters and digits typed into the open letter menu, so that Backspace
+// takes back the last one as in a text field: each remembers how many levels
+// were open before it, so that the level it opened closes again and one that
+// matched nothing changes nothing.
+class TypedLetters {
+public:
+    void Clear() { levelsBefore_.clear(); }
+    void Typed(int levelsOpen) { levelsBefore_.push_back(levelsOpen); }
+    // Backspace with `levelsOpen` levels open: true when the level that the
+    // letter taken back opened is to close. Nothing typed: nothing happens,
+    // and the menu never closes.
+    bool TakeBack(int levelsOpen);
+
+private:
+    std::vector<int> levelsBefore_;
+};
+
 }  // namespace launcher

@@ -224,8 +224,8 @@ TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTh
     ASSERT_NO_FATAL_FAILURE(Choose("AB"));
     e2e::PressKey(VK_RETURN);  // the first item, abh, is highlighted
     EXPECT_EQ(WaitForProbeRecords(folder.File(L"abh"), 1).size(), 1u) << Describe();
-    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
-    e2e::PressKey(VK_BACK);
+    ASSERT_NO_FATAL_FAILURE(Choose("ABX"));
+    e2e::PressKey(VK_BACK);  // takes back the X, which matched nothing
     e2e::PressKey(VK_TAB);
     e2e::PressKey(VK_DOWN);
     e2e::KeyDown(VK_SHIFT);
@@ -404,9 +404,10 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
 // 0-50 ms after the last tap and 20-30 ms apart, while the launcher's thread
 // is held busy for 2 s (as a hide after a launch holds it on a slow X server).
 // Each entry starts, Ctrl held at the choice shows the entry's folder instead,
-// and the editor in front gets none of the letters; taps again before the menu
-// shows ("-") start nothing, so no menu comes after the launch. Plain typing
-// after a tap that completes no summons reaches the editor.
+// and the editor in front gets none of the letters; a typo taken back with
+// Backspace ('<') is as if never typed; taps again before the menu shows
+// ("-") start nothing, so no menu comes after the launch. Plain typing after
+// a tap that completes no summons reaches the editor.
 TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFront) {
     const std::wstring notepad = AddProbe(L"notepad"), calc = AddProbe(L"calc");
     ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(),
@@ -429,7 +430,7 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
     const struct {
         DWORD afterTapsMs, gapMs;
         const char* words;  // each after taps of its own, all while the launcher is busy; a small letter with Ctrl
-    } bursts[] = {{0, 20, "NOT"}, {25, 30, "CAL"}, {50, 25, "NOT"}, {10, 20, "NOT -"}, {30, 20, "CAl"}};
+    } bursts[] = {{0, 20, "NOT"}, {25, 30, "CAL"}, {50, 25, "NO<OT"}, {10, 20, "NOT -"}, {30, 20, "CAl"}};
     std::size_t notepads = 0, calcs = 0;
     for (const auto& burst : bursts) {
         ASSERT_TRUE(e2e::BringToForeground(editor)) << Describe();
@@ -442,14 +443,17 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
             for (std::string word; words >> word;) {
                 e2e::TapKey(VK_CONTROL, 3, 100);
                 e2e::Sleep(burst.afterTapsMs);
+                std::string meant;
                 for (const char letter : word == "-" ? std::string() : word) {
                     if (std::islower(letter)) e2e::KeyDown(VK_CONTROL);
-                    e2e::PressKey(static_cast<WORD>(std::toupper(letter)));
+                    e2e::PressKey(letter == '<' ? WORD{VK_BACK} : static_cast<WORD>(std::toupper(letter)));
                     if (std::islower(letter)) e2e::KeyUp(VK_CONTROL);
                     e2e::Sleep(burst.gapMs);
+                    if (letter == '<' && !meant.empty()) meant.pop_back();
+                    if (letter != '<') meant += letter;
                 }
-                notepads += word == "NOT";
-                calcs += word == "CAL";
+                notepads += meant == "NOT";
+                calcs += meant == "CAL";
             }
             e2e::Sleep(static_cast<DWORD>(2000 - std::min<ULONGLONG>(2000, GetTickCount64() - start)));
         }
