@@ -31,9 +31,9 @@ bool IsLaunchersWindow(const HookState& state, HWND window) {
 
 // Keys that no menu takes go to the window that was in front when they were
 // typed: if the launcher took the foreground for a menu that never came, it
-// is given back first.
+// is given back first. A menu of the launcher open now takes them as it is.
 void ClearTheWayToTheFront(HookState& state) {
-    if (state.frontPutBack || !state.summons.GoingToFront()) return;
+    if (state.frontPutBack || !state.summons.GoingToFront() || state.summons.MenuOpen()) return;
     state.frontPutBack = true;
     const HWND front = state.frontAtSummons;
     if (front != nullptr && IsWindow(front) && IsLaunchersWindow(state, GetForegroundWindow()) &&
