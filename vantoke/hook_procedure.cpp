@@ -160,7 +160,7 @@ bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
     const KeyEvent key{event.vkCode, event.scanCode, (event.flags & LLKHF_EXTENDED) != 0,
                        (event.flags & LLKHF_UP) != 0, event.dwExtraInfo, event.time};
     // The hook's own input coming back is neither a new key nor to be held.
-    const Summons::Own own = state.summons.OwnEvent(key);
+    const Summons::Own own = state.summons.MayBeOwn(key) ? state.summons.OwnEvent(key) : Summons::Own::No;
     if (own != Summons::Own::No) {
         if (own == Summons::Own::PartDone) RequestHandOver();
         state.hookEvents.store(state.hookEvents.load(std::memory_order_relaxed) + 1, std::memory_order_release);
@@ -173,8 +173,9 @@ bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
         if (relay == nullptr || !IsWindow(relay)) state.notices.Handled();
     }
     DeliverNotices(state);
+    // Outside a summons every key passes untouched.
     bool goNow = false;
-    const bool held = state.summons.Hold(key, state.keyState, IsKeyDownNow, goNow);
+    const bool held = state.summons.InFlight() && state.summons.Hold(key, state.keyState, IsKeyDownNow, goNow);
     if (goNow) RequestHandOver();
     // Only this thread writes the count: a plain store is enough. Released,
     // so that whoever sees the count sees the event's work done.

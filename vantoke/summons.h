@@ -131,6 +131,11 @@ public:
     // An event reached the hook: whether it is one of the part on its way
     // (PartDone: the last of it, and the next part may go).
     Own OwnEvent(const KeyEvent& event) noexcept;
+    // Whether OwnEvent could say anything but No: a part is on its way, or
+    // the event bears the hook's own mark. Cheap, for every key event.
+    bool MayBeOwn(const KeyEvent& event) const noexcept {
+        return partCount_ > 0 || event.extraInfo == kOwnInputMarker;
+    }
 
     // Everything held goes where it was going, whatever it waits for (the hook stops).
     void ReleaseAll() noexcept;
