@@ -5,7 +5,11 @@
 // last real backslash; the text written from the entries reads back as the
 // same entries; a file made only of well-formed lines comes back byte for byte;
 // entries the registrar makes itself (a dropped path and the settings dialog's
-// name field) survive a write and a read unchanged.
+// name field) survive a write and a read unchanged. The reading for a merge
+// accounts for the whole text: every byte but CR, LF and NUL lies in one of
+// its entries or in one of its unreadable pieces, its entries are the plain
+// reading's less some, and a file it takes for a list is exactly its entries
+// and has no line the plain reading takes for an entry with text left out.
 #include "fuzz_support.h"
 #include "registrar/entry_settings.h"
 #include "registrar/registration_file.h"
@@ -59,6 +63,44 @@ bool MakeRegistrarEntry(const Entry& read, Entry& made) {
     return true;
 }
 
+void CheckListReading(const std::string& bytes, const std::vector<std::string>& allLines,
+                      const std::vector<Entry>& parsed) {
+    const std::string breaks("\r\n\0", 3);
+    const registrar::RegistrationList list = registrar::ReadRegistrationList(bytes);
+    std::size_t accounted = 0;
+    for (const Entry& entry : list.entries) {
+        FUZZ_CHECK((entry.folderText + entry.nameField).find_first_of(breaks) == std::string::npos);
+        accounted += entry.folderText.size() + entry.nameField.size();
+    }
+    for (const std::string& piece : list.unreadable) {
+        FUZZ_CHECK(!piece.empty());
+        FUZZ_CHECK(piece.find_first_of(breaks) == std::string::npos);
+        FUZZ_CHECK(bytes.find(piece) != std::string::npos);
+        accounted += piece.size();
+    }
+    const std::string text = WithoutBytes(bytes, breaks);
+    FUZZ_CHECK(accounted == text.size());
+
+    std::size_t matched = 0;
+    for (const Entry& entry : parsed) {
+        if (matched < list.entries.size() && entry == list.entries[matched]) ++matched;
+    }
+    FUZZ_CHECK(matched == list.entries.size());
+    if (list.IsList()) {
+        std::vector<Entry> withoutBreaks;  // a line of nothing but a lone CR or LF holds no text
+        for (const Entry& entry : parsed) {
+            if ((entry.folderText + entry.nameField).find_first_of(breaks) == std::string::npos) {
+                withoutBreaks.push_back(entry);
+            }
+        }
+        FUZZ_CHECK(list.entries == withoutBreaks);
+        FUZZ_CHECK(WithoutBytes(registrar::BuildRegistrationText(list.entries), breaks) == text);
+    }
+    const bool onlyCrLf =
+        fuzz::CountOf(bytes, '\r') == allLines.size() && fuzz::CountOf(bytes, '\n') == allLines.size();
+    if (IsWellFormed(bytes, allLines) && onlyCrLf) FUZZ_CHECK(list.IsList());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -76,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string written = registrar::BuildRegistrationText(entries);
     FUZZ_CHECK(registrar::ParseRegistrationFile(written) == entries);
     if (IsWellFormed(bytes, allLines)) FUZZ_CHECK(written == bytes);
+    CheckListReading(bytes, allLines, entries);
 
     std::vector<Entry> made;
     for (const Entry& entry : entries) {
