@@ -175,7 +175,8 @@ ReadError ClassifyReadError(unsigned long systemCode) {
         case WriteError::AccessDenied: return ReadError::AccessDenied;
         case WriteError::InUse: return ReadError::InUse;
         case WriteError::DiskFull:
-        case WriteError::Other: return ReadError::Other;
+        case WriteError::Other:
+        case WriteError::Changed: return ReadError::Other;
     }
     return ReadError::Other;
 }
