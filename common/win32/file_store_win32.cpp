@@ -225,7 +225,9 @@ ReadResult FileStoreWin32::Read(const std::string& path) { return ReadWhole(path
 ReadResult FileStoreWin32::ReadWhole(const std::string& path, bool create) {
     ReadResult result;
     const std::wstring target = LongPathName(WideFromCp932(path));
-    RemoveStaleTemporaries(target);
+    // A plain read comes right before a write of the same process (the
+    // commit's), which sweeps anyway: the folder is scanned once, not thrice.
+    if (create) RemoveStaleTemporaries(target);
     // Writers are kept out; another program's replacement (a rename over the
     // file) is not, so that a read never makes someone else's commit fail.
     UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
