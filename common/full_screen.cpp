@@ -25,12 +25,19 @@ bool IsShellWindow(std::wstring_view className) noexcept {
 }
 
 // The verdict from everything but the rectangles; none when they decide.
+// Exclusive Direct3D owns the screen whatever is in front. "Busy" and
+// presentation mode speak of the whole session (a video full-screen on
+// another monitor, presentation settings switched on), so they count only
+// for a window in front without a title bar, or one that covers its monitor.
 std::optional<bool> VerdictBeforeRectangles(const Foreground& front) noexcept {
     if (IsShellWindow(front.className)) return false;
     const int state = front.reportedState;
-    if (state == kStateBusy || state == kStateDirect3DFullScreen || state == kStatePresentationMode) return true;
+    if (state == kStateDirect3DFullScreen) return true;
     if ((front.style & kStyleVisible) == 0 || (front.style & kStyleMinimized) != 0) return false;
-    if ((front.style & kStyleCaption) == kStyleCaption) return false;
+    const bool sessionBusy = state == kStateBusy || state == kStatePresentationMode;
+    const bool titled = (front.style & kStyleCaption) == kStyleCaption;
+    if (sessionBusy && !titled) return true;
+    if (titled && !sessionBusy) return false;
     return std::nullopt;
 }
 

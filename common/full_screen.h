@@ -38,11 +38,13 @@ struct Foreground {
     int reportedState = kStateUnknown;
 };
 
-// Full-screen: the shell says a full-screen, exclusive Direct3D or presenting
-// program runs, or the window, shown and without a title bar, covers its whole
-// monitor. A window with a title bar never does by its size: maximised, it
-// leaves the taskbar to the user, and its frame reaches past the monitor's
-// edges when the taskbar hides itself. The desktop and the taskbar never count.
+// Full-screen: the shell says exclusive Direct3D runs; or the window, shown
+// and without a title bar, covers its whole monitor, or the shell says the
+// session is busy or presenting; or a window with a title bar covers its
+// monitor while the shell says so. Without the shell's word a window with a
+// title bar never counts by its size: maximised, it leaves the taskbar to the
+// user, and its frame reaches past the monitor's edges when the taskbar hides
+// itself. The desktop and the taskbar never count.
 bool IsFullScreen(const Foreground& front) noexcept;
 
 // Whether the verdict turns on the monitor at all; when not (a title bar, the

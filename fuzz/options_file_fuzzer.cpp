@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     MemoryFileStore settingStore;
     settingStore.files["fullscreen.x"] = bytes;
-    const bool quiet = launcher::ReadFullScreenSetting(settingStore, "fullscreen.x");
+    const bool quiet = launcher::ReadFullScreenSetting(settingStore, "fullscreen.x").quietOverFullScreen;
     FUZZ_CHECK(quiet == launcher::ParseFullScreenSetting(bytes));
     FUZZ_CHECK(settingStore.writeCount == 0 && settingStore.files["fullscreen.x"] == bytes);
     return 0;

@@ -33,10 +33,20 @@ std::string BuildFullScreenSettingText(bool quietOverFullScreen) {
     return std::string("[ FullScreen_NoSummon ] =\r\n") + (quietOverFullScreen ? "1" : "0") + "\r\n";
 }
 
-bool ReadFullScreenSetting(FileStore& store, const std::string& path) {
-    if (!store.Exists(path)) return true;  // never created by merely reading it
-    const ReadResult read = store.ReadOrCreate(path);
-    return !read.ok() || ParseFullScreenSetting(read.bytes);
+FullScreenSettingRead ReadFullScreenSetting(FileStore& store, const std::string& path) {
+    const ReadResult read = store.Read(path);
+    if (read.ok()) return {read.missing || ParseFullScreenSetting(read.bytes), std::string()};
+    std::string reason;
+    switch (read.error) {
+        case ReadError::AccessDenied: reason = "読み取る権限がない (またはファイルではない) ため読み込めませんでした。"; break;
+        case ReadError::InUse: reason = "ほかのプログラムが使用中のため読み込めませんでした。"; break;
+        case ReadError::None:
+        case ReadError::Other: reason = "予期しないエラーのため読み込めませんでした。"; break;
+    }
+    if (read.systemCode != 0) reason += "(エラーコード " + std::to_string(read.systemCode) + ")";
+    return {true, "fullscreen.x を" + reason +
+                      "\n\n「全画面表示中は呼び出さない」は既定のとおりオンにします。"
+                      "トレイのメニューで切り替えると、fullscreen.x を書き直します。"};
 }
 
 std::string ToggleFullScreenSetting(bool& quietOverFullScreen, FileStore& store, const std::string& path) {

@@ -16,8 +16,15 @@ bool ParseFullScreenSetting(const std::string& fileBytes);
 
 std::string BuildFullScreenSettingText(bool quietOverFullScreen);
 
-// A missing or unreadable file gives the default; nothing is written.
-bool ReadFullScreenSetting(FileStore& store, const std::string& path);
+struct FullScreenSettingRead {
+    bool quietOverFullScreen = true;
+    std::string warning;  // the text of a 警告 box (cp932); empty: nothing to tell
+};
+
+// A missing file gives the default without a word; one that is there but
+// cannot be read gives the default and a warning. Nothing is ever written or
+// created by reading.
+FullScreenSettingRead ReadFullScreenSetting(FileStore& store, const std::string& path);
 
 // The tray item chosen: the setting flips and the file is replaced whole,
 // read-only after it. The flipped setting holds for this run even when the

@@ -42,7 +42,7 @@ std::optional<ShellRequest> LaunchRequest(const std::string& path, const std::st
                                           const std::function<bool(const std::string&)>& exists) {
     const std::string folder = LaunchFolder(path);
     switch (mode) {
-        case LaunchMode::Open: return ShellRequest{"", path, option, ""};
+        case LaunchMode::Open: return ShellRequest{"", path, option, folder};
         case LaunchMode::RunAsAdministrator: return ShellRequest{"runas", path, option, AsDirectory(folder)};
         case LaunchMode::ShowInFolder:
             if (exists(path)) return ShellRequest{"", "explorer.exe", "/select,\"" + path + "\"", ""};
@@ -78,6 +78,13 @@ std::vector<int> MnemonicPositions(const MenuNode& node, char letter) {
         if (mnemonic != 0 && UpperAscii(mnemonic) == UpperAscii(letter)) positions.push_back(static_cast<int>(i));
     }
     return positions;
+}
+
+bool TypedLetters::TakeBack(int levelsOpen) {
+    if (levelsBefore_.empty()) return false;
+    const int before = levelsBefore_.back();
+    levelsBefore_.pop_back();
+    return levelsOpen > before && levelsOpen > 1;
 }
 
 }  // namespace launcher

@@ -36,8 +36,9 @@ struct ShellRequest {
 
 // The request for an entry in `mode`; none when there is nothing to show (the
 // file and its folder are both gone). `exists` tells whether a path exists.
-// A normal start names no directory: the launcher starts it from within the
-// entry's folder, which the started program inherits.
+// A normal start names the entry's folder as it stands (a drive alone, "C:",
+// meaning that drive's current folder), so that the started program works in
+// it; the launcher's own working folder never changes.
 std::optional<ShellRequest> LaunchRequest(const std::string& path, const std::string& option, LaunchMode mode,
                                           const std::function<bool(const std::string&)>& exists);
 
@@ -69,5 +70,22 @@ char DigitOfKey(unsigned virtualKey);
 // The positions of a menu node's children whose mnemonic (the character after
 // a single '&') is `letter`, compared without case.
 std::vector<int> MnemonicPositions(const MenuNode& node, char letter);
+
+// The letters and digits typed into the open letter menu, so that Backspace
+// takes back the last one as in a text field: each remembers how many levels
+// were open before it, so that the level it opened closes again and one that
+// matched nothing changes nothing.
+class TypedLetters {
+public:
+    void Clear() { levelsBefore_.clear(); }
+    void Typed(int levelsOpen) { levelsBefore_.push_back(levelsOpen); }
+    // Backspace with `levelsOpen` levels open: true when the level that the
+    // letter taken back opened is to close. Nothing typed: nothing happens,
+    // and the menu never closes.
+    bool TakeBack(int levelsOpen);
+
+private:
+    std::vector<int> levelsBefore_;
+};
 
 }  // namespace launcher

@@ -1,5 +1,7 @@
 #include "launcher/registration_follower.h"
 
+#include <algorithm>
+
 namespace launcher {
 namespace {
 
@@ -13,11 +15,22 @@ std::uint64_t Fingerprint(const std::string& bytes) {
     return hash;
 }
 
-// Every file a writer finishes ends with CR LF and holds no NUL; other bytes
-// are most likely a write caught half-way.
-bool LooksUnfinished(const std::string& bytes) {
-    if (bytes.empty()) return false;
-    return bytes.find('\0') != std::string::npos || bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0;
+// What keeps bytes from being a list the registrar would write: every line
+// ends with CR LF, and no NUL, CR or LF stands anywhere else.
+enum class Shape { Whole, Nul, LastLineOpen, LoneLineBreak };
+
+Shape ShapeOf(const std::string& bytes) {
+    if (bytes.find('\0') != std::string::npos) return Shape::Nul;
+    for (std::size_t pos = bytes.find_first_of("\r\n"); pos != std::string::npos;
+         pos = bytes.find_first_of("\r\n", pos + 1)) {
+        if (bytes[pos] == '\n') return Shape::LoneLineBreak;
+        if (pos + 1 < bytes.size() && bytes[pos + 1] != '\n') return Shape::LoneLineBreak;
+        ++pos;  // past the LF of this CR LF
+    }
+    if (!bytes.empty() && (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)) {
+        return Shape::LastLineOpen;
+    }
+    return Shape::Whole;
 }
 
 std::string WithCode(const std::string& text, unsigned long systemCode) {
@@ -32,6 +45,8 @@ std::uint64_t UnreadableDetail(const ReadResult& read) {
     return static_cast<std::uint64_t>(read.error) << 32 | read.systemCode;
 }
 
+const char* const kWhenSaved = "cr.x を直して保存すると、新しい登録を使います。";
+
 }  // namespace
 
 // A file that start-up could not read gave an empty list without a word; the
@@ -39,22 +54,41 @@ std::uint64_t UnreadableDetail(const ReadResult& read) {
 RegistrationFollower::RegistrationFollower(const ReadResult& startUp) {
     if (startUp.ok()) {
         inUse_ = Fingerprint(startUp.bytes);
+        inUseMissing_ = startUp.missing;
     } else {
         told_ = startUp.error == ReadError::InUse ? Trouble::Busy : Trouble::Unreadable;
         toldDetail_ = told_ == Trouble::Busy ? 0 : UnreadableDetail(startUp);
     }
 }
 
-FollowStep RegistrationFollower::Look(const ReadResult& read, bool changedMeanwhile) {
-    // A writer holds the file, it is between a delete and a rename, it changed
-    // while it was read, or it stops mid-line: look again a little later.
-    const bool unfinished = read.error == ReadError::InUse || read.missing || changedMeanwhile ||
-                            (read.ok() && LooksUnfinished(read.bytes));
-    if (unfinished && retries_ < kUnfinishedLookRetries) {
-        return FollowStep{std::nullopt, std::string(), kFirstRetryMs << retries_++};
+FollowStep RegistrationFollower::Look(const ReadResult& read, bool changedMeanwhile, std::uint64_t nowMs) {
+    // No file, as at start-up (a folder without write access): nothing changed.
+    const bool stillMissing = read.ok() && read.missing && inUseMissing_;
+    if (stillMissing && !changedMeanwhile) {
+        settlingSince_.reset();
+        told_ = Trouble::None;
+        return FollowStep{};
     }
-    retries_ = 0;
-    const std::string retell = "cr.x が読めるようになると、新しい登録を使います。";
+    // A writer holds the file, it is between a delete and a rename, it changed
+    // while it was read, or it is not whole yet: look again a little later.
+    // A state told already is not waited for again.
+    const Shape shape = read.ok() ? ShapeOf(read.bytes) : Shape::Whole;
+    const bool unfinished = (read.error == ReadError::InUse && told_ != Trouble::Busy) ||
+                            (read.missing && told_ != Trouble::Missing) || changedMeanwhile || shape != Shape::Whole;
+    if (unfinished) {
+        if (!settlingSince_) settlingSince_ = nowMs;
+        const std::uint64_t waited = nowMs - *settlingSince_;
+        if (waited < kSettleMs) {
+            const std::uint64_t next = std::max<std::uint64_t>(kFirstRetryMs, waited);
+            return FollowStep{std::nullopt, std::string(), static_cast<unsigned>(std::min(next, kSettleMs - waited))};
+        }
+    }
+    settlingSince_.reset();
+    return Settled(read);
+}
+
+// What a look finds once the file has had its time to settle.
+FollowStep RegistrationFollower::Settled(const ReadResult& read) {
     if (!read.ok()) {
         FollowStep step;
         if (read.error == ReadError::InUse) {
@@ -63,13 +97,15 @@ FollowStep RegistrationFollower::Look(const ReadResult& read, bool changedMeanwh
                                 "書き込みが終わると、新しい登録を使います。"));
         } else {
             const std::string why = read.error == ReadError::AccessDenied
-                                        ? "読み取る権限がないため読み込めませんでした。"
+                                        ? "読み取る権限がない (またはファイルではない) ため読み込めませんでした。"
                                         : "予期しないエラーのため読み込めませんでした。";
-            step = Tell(Trouble::Unreadable, UnreadableDetail(read), Warning(WithCode(why, read.systemCode), retell));
+            step = Tell(Trouble::Unreadable, UnreadableDetail(read),
+                        Warning(WithCode(why, read.systemCode), "cr.x が読めるようになると、新しい登録を使います。"));
         }
-        step.lookAtNextInput = true;
+        step.lookAgainAfterMs = NextRecheck();
         return step;
     }
+    recheckMs_ = 0;
     // Only a file that says so empties the list: a vanished one was most
     // likely deleted by mistake or moved away.
     if (read.missing) {
@@ -81,17 +117,37 @@ FollowStep RegistrationFollower::Look(const ReadResult& read, bool changedMeanwh
         told_ = Trouble::None;  // back to the list in use: a later bad file is a new state
         return FollowStep{};
     }
+    switch (ShapeOf(read.bytes)) {
+        case Shape::Whole: break;
+        case Shape::Nul:
+            return Tell(Trouble::BadShape, fingerprint,
+                        Warning("NUL 文字 (0x00) が含まれているため読み込めませんでした。", kWhenSaved));
+        case Shape::LastLineOpen:
+            return Tell(Trouble::BadShape, fingerprint,
+                        Warning("最後の行が改行 (CR LF) で終わっていないため、書きかけと見て読み込みませんでした。",
+                                "最後の行のあとで改行して保存すると、新しい登録を使います。"));
+        case Shape::LoneLineBreak:
+            return Tell(Trouble::BadShape, fingerprint,
+                        Warning("行の区切りが CR LF でない行 (LF だけの行など) があるため読み込めませんでした。",
+                                "行の区切りを CR LF にして保存すると、新しい登録を使います。"));
+    }
     RegistrationListLoad load = LoadRegistrationList(read.bytes);
     if (load.outcome == LoadOutcome::Fatal) {
         return Tell(Trouble::FatalLine, fingerprint,
                     Warning(std::to_string(load.fatalLine) +
                                 " 行目が正しくないため読み込めませんでした。\n"
                                 "(パスに \\ がない行、空の行、タブが 3 つ以上ある行は使えません。)",
-                            "cr.x を直して保存すると、新しい登録を使います。"));
+                            kWhenSaved));
     }
     inUse_ = fingerprint;
+    inUseMissing_ = false;
     told_ = Trouble::None;
     return FollowStep{std::move(load.list), std::string(), 0};
+}
+
+unsigned RegistrationFollower::NextRecheck() {
+    recheckMs_ = recheckMs_ == 0 ? kRecheckFirstMs : std::min(recheckMs_ * 2, kRecheckMaxMs);
+    return recheckMs_;
 }
 
 FollowStep RegistrationFollower::Tell(Trouble trouble, std::uint64_t detail, std::string warning) {

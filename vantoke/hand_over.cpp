@@ -16,15 +16,45 @@ constexpr UINT kMenuStateMessage = WM_APP + 0x22;
 constexpr UINT kHandOverMessage = WM_APP + 0x23;
 
 constexpr std::size_t kHandOverPart = 64;
+// The parts tried when the hook stops: whatever SendInput still refuses then is lost with it.
+constexpr int kPartsAtStop = 16;
 
-// Types the next part of the held keys (own input, so that the hook lets it
-// pass); false when nothing went.
+bool IsLaunchersWindow(const HookState& state, HWND window) {
+    const HWND target = state.target.load(std::memory_order_acquire);
+    if (window == nullptr || target == nullptr) return false;
+    DWORD windowProcess = 0;
+    DWORD targetProcess = 0;
+    GetWindowThreadProcessId(window, &windowProcess);
+    GetWindowThreadProcessId(target, &targetProcess);
+    return windowProcess == targetProcess;
+}
+
+// Keys that no menu takes go to the window that was in front when they were
+// typed: if the launcher took the foreground for a menu that never came, it
+// is given back first. A menu of the launcher open now takes them as it is.
+void ClearTheWayToTheFront(HookState& state) {
+    if (state.frontPutBack || !state.summons.GoingToFront() || state.summons.MenuOpen()) return;
+    state.frontPutBack = true;
+    const HWND front = state.frontAtSummons;
+    if (front != nullptr && IsWindow(front) && IsLaunchersWindow(state, GetForegroundWindow()) &&
+        !IsLaunchersWindow(state, front)) {
+        SetForegroundWindow(front);
+    }
+}
+
+// Types the next part of the held keys (input the hook knows for its own);
+// false when nothing went.
 bool HandOver(HookState& state) noexcept {
+    ClearTheWayToTheFront(state);
+    // The watched key as the system has it: a release that went by unseen
+    // (a secure desktop, another hook) is never put back down.
+    ForgetWatchedSidesTheSystemHasUp(state.keyState, IsKeyDownNow);
     std::array<KeyEvent, kHandOverPart> part{};
-    const std::size_t count =
-        state.summons.NextBatch(HeldModifierBits(state.keyState), GetTickCount(), part.data(), part.size());
-    ArmLimit(state);
-    if (count == 0) return false;
+    const std::size_t count = state.summons.NextPart(WatchedModifierBits(state.keyState), part.data(), part.size());
+    if (count == 0) {
+        ArmTimer(state);
+        return false;
+    }
     std::array<INPUT, kHandOverPart> inputs{};
     for (std::size_t i = 0; i < count; ++i) {
         const KeyEvent& event = part[i];
@@ -36,27 +66,28 @@ bool HandOver(HookState& state) noexcept {
         input.ki.dwFlags = (event.keyUp ? KEYEVENTF_KEYUP : 0) | (event.extended ? KEYEVENTF_EXTENDEDKEY : 0);
         input.ki.dwExtraInfo = event.extraInfo;
     }
-    // The hook sees each event go by (under Wine already inside this call)
-    // and asks for the next part once all have.
+    // The hook sees each event go by (under Wine already inside this call);
+    // what SendInput refuses (a secure desktop) stays held and is offered again.
     const UINT sent = SendInput(static_cast<UINT>(count), inputs.data(), sizeof(INPUT));
-    if (state.summons.NotSent(count - sent)) RequestHandOver();
-    return true;
+    if (state.summons.PartSent(sent, GetTickCount())) RequestHandOver();
+    ArmTimer(state);
+    return sent > 0;
 }
 
 void OnMenuState(HookState& state, MenuState menuState, unsigned serial) noexcept {
     bool go = false;
     switch (menuState) {
         case MenuState::Opened: go = state.summons.MenuOpened(serial); break;
-        case MenuState::Closed: state.summons.MenuClosed(GetTickCount()); break;
+        case MenuState::Closed: state.summons.MenuClosed(); break;
         case MenuState::Refused: go = state.summons.MenuRefused(serial); break;
     }
-    if (!go || !HandOver(state)) ArmLimit(state);
+    if (!go || !HandOver(state)) ArmTimer(state);
 }
 
-void OnLimitTimer(HookState& state) noexcept {
-    KillTimer(nullptr, state.limitTimer);
-    state.limitTimer = 0;
-    if (!state.summons.LimitReached(GetTickCount()) || !HandOver(state)) ArmLimit(state);
+void OnDueTimer(HookState& state) noexcept {
+    KillTimer(nullptr, state.dueTimer);
+    state.dueTimer = 0;
+    if (!state.summons.Due(GetTickCount()) || !HandOver(state)) ArmTimer(state);
 }
 
 }  // namespace
@@ -74,27 +105,27 @@ bool OnHandOverMessage(HookState& state, const MSG& message) noexcept {
             return true;
         case kHandOverMessage: HandOver(state); return true;
         case WM_TIMER:
-            if (message.wParam != state.limitTimer) return false;
-            OnLimitTimer(state);
+            if (message.wParam != state.dueTimer) return false;
+            OnDueTimer(state);
             return true;
         default: return false;
     }
 }
 
-void ArmLimit(HookState& state) noexcept {
-    if (state.limitTimer != 0) KillTimer(nullptr, state.limitTimer);
-    const std::optional<std::uint32_t> wait = state.summons.UntilLimit(GetTickCount());
-    state.limitTimer = wait ? SetTimer(nullptr, 0, *wait > 0 ? *wait : 1, nullptr) : 0;
+void ArmTimer(HookState& state) noexcept {
+    if (state.dueTimer != 0) KillTimer(nullptr, state.dueTimer);
+    const std::optional<std::uint32_t> wait = state.summons.UntilDue(GetTickCount());
+    state.dueTimer = wait ? SetTimer(nullptr, 0, *wait > 0 ? *wait : 1, nullptr) : 0;
 }
 
 void RequestHandOver() noexcept { PostThreadMessageW(GetCurrentThreadId(), kHandOverMessage, 0, 0); }
 
 void ReleaseHeld(HookState& state) noexcept {
     state.summons.ReleaseAll();
-    while (HandOver(state)) {
+    for (int part = 0; part < kPartsAtStop && HandOver(state); ++part) {
     }
-    if (state.limitTimer != 0) KillTimer(nullptr, state.limitTimer);
-    state.limitTimer = 0;
+    if (state.dueTimer != 0) KillTimer(nullptr, state.dueTimer);
+    state.dueTimer = 0;
 }
 
 }  // namespace vantoke

@@ -1,7 +1,7 @@
-// The hand-over of the keys the hook holds for the letter menu, on the hook
-// thread: the target reports its menu, a thread timer keeps each summons's
-// limit, and the held keys are typed with SendInput, as own input that the
-// hook lets pass, into the menu or where they were going.
+// The hand-over of the keys the hook holds, on the hook thread: the launcher
+// reports its menu, a thread timer keeps the summons's limit and retries, and
+// the held keys are typed with SendInput, as input that the hook knows for its
+// own, into the menu or where they were going.
 #pragma once
 
 #include <windows.h>
@@ -18,11 +18,11 @@ enum class MenuState { Opened, Closed, Refused };
 void PostMenuState(DWORD hookThread, MenuState menuState, unsigned serial) noexcept;
 
 // Hook thread: takes a message of the hand-over's own (a menu report, a
-// request for the next part, the limit timer); false for any other message.
+// request for the next part, the timer); false for any other message.
 bool OnHandOverMessage(HookState& state, const MSG& message) noexcept;
 
-// Arms the thread's timer for the limit of the summons first in line.
-void ArmLimit(HookState& state) noexcept;
+// Arms the thread's timer for what the summons waits on next.
+void ArmTimer(HookState& state) noexcept;
 
 // Asks the hook thread, from itself, to type the next part of the held keys.
 void RequestHandOver() noexcept;

@@ -1,6 +1,5 @@
 #include "vantoke/hook_procedure.h"
 
-#include "common/win32/full_screen_win32.h"
 #include "vantoke/hand_over.h"
 
 #include <optional>
@@ -43,10 +42,9 @@ bool PostNotice(HWND target, const Notice& notice, unsigned summons = 0) noexcep
 
 // The one place where a summons is refused at the key event that would make
 // it ("not now"): no keys are held then, and the launcher is not told to
-// summon. Asked on the hook thread, only at the tap that would summon; the
-// full-screen query waits on no other program.
+// summon. The verdict was made beside the hook, at the taps before.
 bool SummonsVetoed(const HookState& state) noexcept {
-    return state.quietOverFullScreen.load(std::memory_order_relaxed) && win32::ForegroundIsFullScreen();
+    return state.quietOverFullScreen.load(std::memory_order_relaxed) && state.foreground.FullScreen();
 }
 
 // Under the launcher's tap rule each notice is handled at once, on this thread.
@@ -59,13 +57,16 @@ public:
         GetSystemTimeAsFileTime(&now);
         const DWORD nowTick = GetTickCount();
         const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        return launcher::EventStamp(launcher::EpochMsFromFileTime(ticks), nowTick, tick);
+        return taps::EventStamp(taps::EpochMsFromFileTime(ticks), nowTick, tick);
     }
     bool Vetoed() noexcept override { return SummonsVetoed(state_); }
     void Notify(const Notice& notice, unsigned summons) noexcept override {
         // The target acts on a summons alone; every other notice is answered
         // here, so that keys typed in other programs never wake its thread.
         if (!IsSummons(summons)) return;
+        // The keys go back here if no menu comes for them.
+        state_.frontAtSummons = GetForegroundWindow();
+        state_.frontPutBack = false;
         // Keys held for a summons the target never hears of go at the limit.
         if (const HWND target = state_.target.load(std::memory_order_acquire)) PostNotice(target, notice, summons);
     }
@@ -85,6 +86,11 @@ void RecordTransition(HookState& state, const KeyEvent& event) noexcept {
     ForgetSidesReleasedUnseen(event, watchedKey, state.keyState, IsKeyDownNow);
     const Transition kind = ClassifyKeyEvent(event, watchedKey, state.keyState, IsKeyDownNow);
     if (kind == Transition::None) return;
+    // A tap that may lead to a summons: the full-screen verdict is made fresh
+    // by the next one.
+    if (kind == Transition::WatchedDown && state.quietOverFullScreen.load(std::memory_order_relaxed)) {
+        state.foreground.Refresh();
+    }
     state.notices.Push(TimedTransition{kind, event.virtualKey, event.time});
 }
 
@@ -134,7 +140,7 @@ void DeliverNotices(HookState& state) noexcept {
     if (state.ruled.load(std::memory_order_acquire)) {
         if (state.notices.Waiting() == 0) return;
         HookOutlet outlet(state);
-        if (state.summons.Drain(state.notices, LoadTapRule(state), outlet)) ArmLimit(state);
+        if (state.summons.Drain(state.notices, LoadTapRule(state), outlet, GetTickCount())) ArmTimer(state);
         return;
     }
     for (;;) {
@@ -153,6 +159,13 @@ void DeliverNotices(HookState& state) noexcept {
 bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
     const KeyEvent key{event.vkCode, event.scanCode, (event.flags & LLKHF_EXTENDED) != 0,
                        (event.flags & LLKHF_UP) != 0, event.dwExtraInfo, event.time};
+    // The hook's own input coming back is neither a new key nor to be held.
+    const Summons::Own own = state.summons.OwnEvent(key);
+    if (own != Summons::Own::No) {
+        if (own == Summons::Own::PartDone) RequestHandOver();
+        state.hookEvents.store(state.hookEvents.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+        return false;
+    }
     RecordTransition(state, key);
     // A relay that has gone (its thread ended) will never report: stop waiting.
     if (state.notices.InFlight()) {
@@ -160,12 +173,9 @@ bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
         if (relay == nullptr || !IsWindow(relay)) state.notices.Handled();
     }
     DeliverNotices(state);
-    bool held = false;
-    if (key.extraInfo == kOwnInputMarker) {
-        if (state.summons.OwnInputSeen()) RequestHandOver();
-    } else {
-        held = state.summons.Hold(key, state.keyState, IsKeyDownNow);
-    }
+    bool goNow = false;
+    const bool held = state.summons.Hold(key, state.keyState, IsKeyDownNow, goNow);
+    if (goNow) RequestHandOver();
     // Only this thread writes the count: a plain store is enough. Released,
     // so that whoever sees the count sees the event's work done.
     state.hookEvents.store(state.hookEvents.load(std::memory_order_relaxed) + 1, std::memory_order_release);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "vantoke/foreground_watch.h"
 #include "vantoke/key_filter.h"
 #include "vantoke/notice_queue.h"
 #include "vantoke/notices.h"
@@ -41,9 +42,13 @@ struct HookState {
     std::atomic<bool> ruled{false};
     std::atomic<std::uint64_t> tapRule{0};  // countIndex in the high half, speed in the low
     Summons summons;
-    // No summons while the program in front is full-screen (a game, a slide show).
+    // No summons while the program in front is full-screen (a game, a slide
+    // show), as the watch found it last.
     std::atomic<bool> quietOverFullScreen{false};
-    UINT_PTR limitTimer = 0;  // a thread timer: the limit of the summons first in line
+    ForegroundWatch foreground;
+    HWND frontAtSummons = nullptr;  // the window in front when the summons in flight was made
+    bool frontPutBack = false;      // its keys' way to it has been cleared
+    UINT_PTR dueTimer = 0;          // a thread timer: when the summons is next due (Summons::UntilDue)
 };
 
 // Gives the hook the launcher's tap rule; any thread.

@@ -103,7 +103,8 @@ void QueueMissedEvents(const WatchdogVerdict& verdict, unsigned watchedKey, Watc
 
 void QueueMissedEvent(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state, NoticeQueue& queue,
                       KeyDownQuery isKeyDown) noexcept {
-    queue.Push(TimedTransition{ClassifyKeyEvent(event, watchedKey, state, isKeyDown), event.virtualKey, event.time});
+    queue.Push(
+        TimedTransition{ClassifyKeyEvent(event, watchedKey, state, isKeyDown), event.virtualKey, event.time, true});
 }
 
 }  // namespace vantoke

@@ -70,6 +70,25 @@ unsigned HeldModifierBits(const WatchedKeyState& state) noexcept {
     return state.modifiersDown | SidesAsModifiers(state.key, state.sidesDown);
 }
 
+unsigned WatchedModifierBits(const WatchedKeyState& state) noexcept {
+    return SidesAsModifiers(state.key, state.sidesDown);
+}
+
+bool IsWatchedKeyEvent(const KeyEvent& event, unsigned watchedKey) noexcept {
+    return !IsAltGrControl(event) && SideOf(event, watchedKey) != 0;
+}
+
+void ForgetWatchedSidesTheSystemHasUp(WatchedKeyState& state, KeyDownQuery isKeyDown) noexcept {
+    if (state.sidesDown == 0 || isKeyDown == nullptr) return;
+    for (const KeyPair& pair : kSidedKeys) {
+        if (pair.generic != state.key) continue;
+        if ((state.sidesDown & kLeftSide) != 0 && !isKeyDown(pair.left)) state.sidesDown &= ~kLeftSide;
+        if ((state.sidesDown & kRightSide) != 0 && !isKeyDown(pair.right)) state.sidesDown &= ~kRightSide;
+        return;
+    }
+    if (!isKeyDown(state.key)) state.sidesDown = 0;
+}
+
 unsigned ModifierKeyAt(unsigned bit) noexcept {
     return bit < kModifierKeyCount ? kModifierKeys[bit] : 0;
 }
@@ -118,17 +137,8 @@ Transition ClassifyKeyEvent(const KeyEvent& event, unsigned watchedKey, WatchedK
 
 void ForgetSidesReleasedUnseen(const KeyEvent& event, unsigned watchedKey, WatchedKeyState& state,
                                KeyDownQuery isKeyDown) noexcept {
-    if (event.keyUp || isKeyDown == nullptr || state.key != watchedKey || state.sidesDown == 0 ||
-        SideOf(event, watchedKey) == 0) {
-        return;
-    }
-    for (const KeyPair& pair : kSidedKeys) {
-        if (pair.generic != watchedKey) continue;
-        if ((state.sidesDown & kLeftSide) != 0 && !isKeyDown(pair.left)) state.sidesDown &= ~kLeftSide;
-        if ((state.sidesDown & kRightSide) != 0 && !isKeyDown(pair.right)) state.sidesDown &= ~kRightSide;
-        return;
-    }
-    if (!isKeyDown(watchedKey)) state.sidesDown = 0;
+    if (event.keyUp || state.key != watchedKey || SideOf(event, watchedKey) == 0) return;
+    ForgetWatchedSidesTheSystemHasUp(state, isKeyDown);
 }
 
 KeyNotice SelectNotice(Transition transition, unsigned action) noexcept {

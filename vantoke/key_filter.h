@@ -77,6 +77,17 @@ using KeyDownQuery = bool (*)(unsigned virtualKey) noexcept;
 constexpr unsigned kModifierKeyCount = 8;
 unsigned HeldModifierBits(const WatchedKeyState& state) noexcept;
 unsigned ModifierKeyAt(unsigned bit) noexcept;
+// The sides of the watched key that are down, as the same bits.
+unsigned WatchedModifierBits(const WatchedKeyState& state) noexcept;
+
+// Whether the event is a press or release of the watched key, either side
+// (the left Ctrl that AltGr sends is none).
+bool IsWatchedKeyEvent(const KeyEvent& event, unsigned watchedKey) noexcept;
+
+// Sides of the watched key recorded down that the system says are up went
+// up where the hook was not called (a secure desktop, another hook): they
+// are taken for up, so that nothing put back from this view holds them down.
+void ForgetWatchedSidesTheSystemHasUp(WatchedKeyState& state, KeyDownQuery isKeyDown) noexcept;
 
 // The specific left or right key of a generic Shift, Ctrl or Alt event
 // (taken from its scan code or extended flag); any other key as it is.

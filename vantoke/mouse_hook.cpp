@@ -30,10 +30,17 @@ void CMouseHook::SetTapRule(int countIndex, int speed) {
 
 void CMouseHook::SetQuietOverFullScreen(bool quiet) {
     hook_->State().quietOverFullScreen.store(quiet, std::memory_order_relaxed);
+    if (quiet) hook_->State().foreground.Refresh();
 }
 
-void CMouseHook::MenuOpened(UINT serial) {
+bool CMouseHook::ClaimSummons(UINT serial) {
+    return hook_->State().summons.Claim(serial);
+}
+
+bool CMouseHook::MenuOpened(UINT serial) {
+    if (!hook_->State().summons.Showing(serial)) return false;
     hook_->PostMenuState(vantoke::MenuState::Opened, serial);
+    return true;
 }
 
 void CMouseHook::MenuClosed() {

@@ -55,13 +55,20 @@ public:
     // target one WM_HSCROLL per summons alone, its wParam
     // vantoke::SummonsNotice. Other keys and the forgetting after missed key
     // events it answers itself, unposted: a key typed in another program
-    // never wakes the target's thread. The keys typed after a
-    // summons that act in the letter menu are held back from the program in
-    // front until the target reports its menu with the calls below.
+    // never wakes the target's thread. From the summons to its outcome every
+    // key typed (but the watched key's taps) is held back from the program
+    // in front, in order, until the target reports its menu with the calls
+    // below; one summons at a time.
     void SetTapRule(int countIndex, int speed);
-    // The target's letter menu is open, for the summons `serial` (0: for no
-    // summons): the keys held for it are typed into it, as they were typed.
-    void MenuOpened(UINT serial);
+    // The target takes the summons `serial` for its letter menu; false when
+    // the keys typed after it have already gone where they were going (not
+    // taken within the limit): no menu is to open for it, it would come late.
+    bool ClaimSummons(UINT serial);
+    // The target's letter menu is about to show, for the claimed summons
+    // `serial` (0: for no summons); the keys held for it are typed into it as
+    // they were typed. False when the summons has gone meanwhile: the menu is
+    // then to close at once.
+    bool MenuOpened(UINT serial);
     // The target's letter menu has closed.
     void MenuClosed();
     // No menu opens for the summons `serial`: its keys go where they were going.

@@ -21,7 +21,7 @@ std::optional<Notice> NoticeQueue::TakeNext(unsigned action) noexcept {
         const KeyNotice kind = SelectNotice(transition.kind, action);
         if (kind == KeyNotice::None) continue;
         inFlight_ = true;
-        return Notice{kind, transition.virtualKey, transition.time};
+        return Notice{kind, transition.virtualKey, transition.time, transition.replayed};
     }
     return std::nullopt;
 }

@@ -20,12 +20,14 @@ struct TimedTransition {
     Transition kind = Transition::None;
     unsigned virtualKey = 0;  // the key of another key's press or a chord
     std::uint32_t time = 0;   // the event's own millisecond tick
+    bool replayed = false;    // missed by a hook the system had removed, replayed after
 };
 
 struct Notice {
     KeyNotice kind = KeyNotice::None;
     unsigned virtualKey = 0;
     std::uint32_t time = 0;
+    bool replayed = false;
 };
 
 class NoticeQueue {

@@ -24,17 +24,14 @@ unsigned ModifierBits(unsigned bits, Pick pick) noexcept {
     return picked;
 }
 
-// Shift and Ctrl: what the menu's choice reads. Alt is never pressed into the
-// menu (it would close it; a letter with Alt held chooses as the letter does).
-unsigned ChoiceModifiers(unsigned bits) noexcept {
+// Shift and Ctrl: what the menu's choice reads. Alt is never pressed or
+// released into the menu (it would close it; a letter with Alt held chooses as
+// the letter does).
+unsigned MenuModifiers(unsigned bits) noexcept {
     return ModifierBits(bits, [](unsigned key) {
         return key == vk::kLeftShift || key == vk::kRightShift || key == vk::kLeftControl ||
                key == vk::kRightControl;
     });
-}
-
-bool WindowsKeyHeld(unsigned bits) noexcept {
-    return ModifierBits(bits, [](unsigned key) { return key == vk::kLeftWindows || key == vk::kRightWindows; }) != 0;
 }
 
 bool IsExtendedModifier(unsigned key) noexcept {
@@ -42,26 +39,23 @@ bool IsExtendedModifier(unsigned key) noexcept {
            key == vk::kRightWindows;
 }
 
-KeyEvent OwnInput(KeyEvent event) noexcept {
-    event.extraInfo = kOwnInputMarker;
+// The event as injected: the hook's own mark, unless another program had
+// marked it (a remapper, a text expander), which keeps its own so that it
+// knows its output again.
+KeyEvent Injected(KeyEvent event) noexcept {
+    if (event.extraInfo == 0) event.extraInfo = kOwnInputMarker;
     event.time = 0;  // the system stamps it
     return event;
 }
 
-// Appends the presses and releases that take the modifiers from `from` to `to`.
-std::size_t ChangeModifiers(unsigned from, unsigned to, KeyEvent* out, std::size_t written) noexcept {
-    for (unsigned bit = 0; bit < kModifierKeyCount; ++bit) {
-        if (((from ^ to) & (1u << bit)) == 0) continue;
-        const unsigned key = ModifierKeyAt(bit);
-        out[written++] = OwnInput(KeyEvent{key, 0, IsExtendedModifier(key), (to & (1u << bit)) == 0, 0, 0});
-    }
-    return written;
+std::size_t ChangeCount(unsigned from, unsigned to, unsigned mask) noexcept {
+    std::size_t count = 0;
+    for (unsigned changed = (from ^ to) & mask; changed != 0; changed &= changed - 1) ++count;
+    return count;
 }
 
-std::size_t ChangeCount(unsigned from, unsigned to) noexcept {
-    std::size_t count = 0;
-    for (unsigned changed = from ^ to; changed != 0; changed &= changed - 1) ++count;
-    return count;
+bool SameEvent(const KeyEvent& a, const KeyEvent& b) noexcept {
+    return a.virtualKey == b.virtualKey && a.keyUp == b.keyUp && a.extraInfo == b.extraInfo;
 }
 
 }  // namespace
@@ -71,7 +65,7 @@ bool ActsInTheMenu(unsigned key) noexcept {
            (key >= kLeftArrow && key <= kDownArrow) || key == kBackspace || key == kEnter || key == kEscape;
 }
 
-bool Summons::Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet) noexcept {
+bool Summons::Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet, std::uint32_t now) noexcept {
     if (queue.InFlight()) queue.Handled();  // left from an action set from outside
     bool began = false;
     while (const std::optional<Notice> notice = queue.TakeNext(action_)) {
@@ -81,8 +75,10 @@ bool Summons::Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet) noe
             case KeyNotice::WatchedKey:
                 if (trigger_.OnKeyNotification(outlet.StampOf(notice->time), rule.countIndex, rule.speed) &&
                     !outlet.Vetoed()) {
-                    summons = Begin(notice->time);
-                    began = began || SummonsSerial(summons) != 0;
+                    // Taps replayed after the hook came back were made while
+                    // the keys after them went on: nothing is held for them.
+                    summons = Begin(notice->replayed ? now : notice->time, !notice->replayed);
+                    began = began || summons != 0;
                 }
                 break;
             case KeyNotice::OtherKey: trigger_.OnOtherKey(); break;
@@ -94,134 +90,219 @@ bool Summons::Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet) noe
     return began;
 }
 
-unsigned Summons::Begin(std::uint32_t tick) noexcept {
-    // Taps made while the menu is open: the keys after them go to it anyway.
-    if (menuOpen_ || waitingCount_ == kMaxWaiting) return SummonsNotice(0);
+unsigned Summons::Begin(std::uint32_t tick, bool holding) noexcept {
+    // One summons at a time: taps while a menu is open or another summons is
+    // still on its way start nothing; the keys after them go where that one's go.
+    if (menuOpen_ || InFlight()) return 0;
     lastSerial_ = lastSerial_ % kMaxSummonsSerial + 1;
-    waiting_[waitingCount_++] = Waiting{lastSerial_, tick, 0, false};
-    return SummonsNotice(lastSerial_);
+    serial_ = lastSerial_;
+    since_ = tick;
+    holding_ = holding;
+    where_ = Where::Undecided;
+    record_.store(Pack(serial_, kWaiting), std::memory_order_release);
+    return SummonsNotice(serial_);
 }
 
-bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown) noexcept {
-    if (waitingCount_ == 0 || event.extraInfo == kOwnInputMarker) return false;
+bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
+    goNow = false;
+    const bool undecided = serial_ != 0 && where_ == Where::Undecided && holding_;
+    // Once the outcome is decided, keys typed while the held ones go follow them.
+    const bool following = where_ != Where::Undecided && (heldCount_ > 0 || partCount_ > 0);
+    if (!undecided && !following) return false;
+    if (IsWatchedKeyEvent(event, keys.key)) return false;  // the taps pass, as taps always do
     const std::size_t key = event.virtualKey & 0xFF;
-    const unsigned modifiers = HeldModifierBits(keys);
     if (!heldDown_.test(key)) {
         // A release whose press went ahead goes the same way; so do the
-        // repeats of a key pressed before the summons, and the system's own
-        // shortcuts with a Windows key.
-        if (event.keyUp || !ActsInTheMenu(event.virtualKey) || WindowsKeyHeld(modifiers)) return false;
+        // repeats of a key pressed before the summons.
+        if (event.keyUp) return false;
         if (isKeyDown != nullptr && isKeyDown(event.virtualKey)) return false;
+        // No room left but for the releases of held presses: this press goes
+        // on, and so will its release.
+        if (heldCount_ >= kCapacity - kReleaseReserve) return false;
+    } else if (!event.keyUp && heldCount_ >= kCapacity - kReleaseReserve) {
+        return true;  // a held key's auto-repeat, beyond any use: dropped
     }
-    if (heldCount_ == kCapacity) {  // never at typing speed: the key goes on unheld
-        if (event.keyUp) heldDown_.reset(key);
-        return false;
+    // The watched key as it was typed with: a side whose release went by
+    // unseen (a secure desktop, another hook) is up for the system.
+    unsigned sides = WatchedModifierBits(keys);
+    for (unsigned bit = 0; sides != 0 && bit < kModifierKeyCount; ++bit) {
+        if ((sides & (1u << bit)) != 0 && isKeyDown != nullptr && !isKeyDown(ModifierKeyAt(bit))) sides &= ~(1u << bit);
     }
-    held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, ChoiceModifiers(modifiers)};
-    ++waiting_[waitingCount_ - 1].keys;
+    held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, sides};
     heldDown_.set(key, !event.keyUp);
+    if (undecided && heldCount_ >= kHoldLimit) goNow = Decide(Where::Front);
     return true;
+}
+
+bool Summons::Claim(unsigned serial) noexcept {
+    std::uint32_t waiting = Pack(serial, kWaiting);
+    return serial != 0 &&
+           record_.compare_exchange_strong(waiting, Pack(serial, kClaimed), std::memory_order_acq_rel);
+}
+
+bool Summons::Showing(unsigned serial) noexcept {
+    if (serial == 0) return true;
+    std::uint32_t claimed = Pack(serial, kClaimed);
+    return record_.compare_exchange_strong(claimed, Pack(serial, kOpen), std::memory_order_acq_rel);
 }
 
 bool Summons::MenuOpened(unsigned serial) noexcept {
     menuOpen_ = true;
-    return Serve(serial);
+    if (serial == 0 || serial != serial_ || record_.load(std::memory_order_acquire) != Pack(serial, kOpen)) {
+        return false;
+    }
+    return Decide(Where::Menu);
 }
 
-void Summons::MenuClosed(std::uint32_t now) noexcept {
+void Summons::MenuClosed() noexcept {
     menuOpen_ = false;
-    // The launcher serves one menu at a time: the next waits from now.
-    for (std::size_t i = 0; i < waitingCount_; ++i) {
-        if (waiting_[i].served) continue;
-        waiting_[i].since = now;
-        break;
+    EndIfDone();
+}
+
+bool Summons::MenuRefused(unsigned serial) noexcept {
+    if (serial == 0 || serial != serial_ || where_ != Where::Undecided) return false;
+    return Decide(Where::Front);
+}
+
+// The outcome of the summons in flight: its keys go to the menu, or where
+// they were going. A summons gone to the front can no longer be claimed.
+bool Summons::Decide(Where where) noexcept {
+    if (where == Where::Front) {
+        std::uint32_t state = record_.load(std::memory_order_acquire);
+        while ((state == Pack(serial_, kWaiting) || state == Pack(serial_, kClaimed)) &&
+               !record_.compare_exchange_weak(state, Pack(serial_, kGone), std::memory_order_acq_rel)) {
+        }
+        if (state == Pack(serial_, kOpen)) where = Where::Menu;  // the menu won the race: it is on its way
     }
+    where_ = where;
+    EndIfDone();
+    return ReadyToGo();
 }
 
-bool Summons::MenuRefused(unsigned serial) noexcept { return Serve(serial); }
+// The summons is over once its outcome is known, its keys have all gone and
+// no menu of its own is open.
+void Summons::EndIfDone() noexcept {
+    if (serial_ == 0 || where_ == Where::Undecided || heldCount_ > 0 || partCount_ > 0) return;
+    if (where_ == Where::Menu && menuOpen_) return;
+    serial_ = 0;
+    where_ = Where::Undecided;
+    heldDown_.reset();
+    record_.store(kNone, std::memory_order_release);
+}
 
-// The summons `serial` is served. The launcher serves its summonses in order,
-// so any before it whose menu never came are served with it, first.
-bool Summons::Serve(unsigned serial) noexcept {
-    if (serial == 0) return false;
-    for (std::size_t i = 0; i < waitingCount_; ++i) {
-        if (waiting_[i].serial != serial) continue;
-        for (std::size_t j = 0; j <= i; ++j) waiting_[j].served = true;
-        return ReadyToGo();
+std::optional<std::uint32_t> Summons::UntilDue(std::uint32_t now) const noexcept {
+    std::optional<std::uint32_t> until;
+    const auto sooner = [&until, now](std::uint32_t at) {
+        const std::uint32_t left = static_cast<std::int32_t>(at - now) > 0 ? at - now : 0;
+        if (!until || left < *until) until = left;
+    };
+    if (serial_ != 0 && where_ == Where::Undecided) {
+        const bool claimed = record_.load(std::memory_order_acquire) == Pack(serial_, kClaimed);
+        sooner(since_ + (claimed ? kClaimedLimitMs : kLimitMs));
     }
-    return false;  // gone already: it reached its limit
+    if (retrying_) sooner(retryAt_);
+    if (partCount_ > 0 && !partSending_) sooner(partSentAt_ + kPartTimeoutMs);
+    return until;
 }
 
-bool Summons::ReadyToGo() const noexcept {
-    return inFlight_ == 0 && waitingCount_ > 0 && (waiting_[0].served || releasing_);
-}
-
-bool Summons::LimitReached(std::uint32_t now) noexcept {
-    if (waitingCount_ == 0 || now - waiting_[0].since < kLimitMs) return false;
-    waiting_[0].served = true;
-    inFlight_ = 0;  // a part that never came by is not waited for again
-    return true;
-}
-
-std::optional<std::uint32_t> Summons::UntilLimit(std::uint32_t now) const noexcept {
-    if (waitingCount_ == 0) return std::nullopt;
-    const std::uint32_t waited = now - waiting_[0].since;
-    return waited >= kLimitMs ? 0 : kLimitMs - waited;
-}
-
-std::size_t Summons::NextBatch(unsigned modifiersNow, std::uint32_t now, KeyEvent* out,
-                               std::size_t capacity) noexcept {
-    if (inFlight_ > 0 && !releasing_) return 0;
-    // The summonses served whose keys have all gone are done.
-    while (waitingCount_ > 0 && (waiting_[0].served || releasing_) && waiting_[0].keys == 0) {
-        for (std::size_t i = 1; i < waitingCount_; ++i) waiting_[i - 1] = waiting_[i];
-        --waitingCount_;
+bool Summons::Due(std::uint32_t now) noexcept {
+    const auto passed = [now](std::uint32_t at) { return static_cast<std::int32_t>(now - at) >= 0; };
+    if (retrying_ && passed(retryAt_)) retrying_ = false;
+    if (partCount_ > 0 && !partSending_ && passed(partSentAt_ + kPartTimeoutMs)) partCount_ = 0;
+    if (serial_ != 0 && where_ == Where::Undecided) {
+        const bool claimed = record_.load(std::memory_order_acquire) == Pack(serial_, kClaimed);
+        if (passed(since_ + (claimed ? kClaimedLimitMs : kLimitMs))) Decide(Where::Front);
     }
-    if (waitingCount_ == 0) {
-        heldDown_.reset();
-        return 0;
-    }
-    if (!waiting_[0].served && !releasing_) return 0;
+    EndIfDone();
+    return ReadyToGo() && heldCount_ > 0;
+}
 
-    Waiting& first = waiting_[0];
-    first.since = now;
+std::size_t Summons::NextPart(unsigned sidesNow, KeyEvent* out, std::size_t capacity) noexcept {
+    if (releasing_) partCount_ = 0;  // nothing is waited for any more
+    if (!(ReadyToGo() || releasing_) || partCount_ > 0 || heldCount_ == 0) return 0;
+    if (capacity > part_.size()) capacity = part_.size();
+    // Only the watched key's sides are put around the keys; into the menu
+    // only its Shift and Ctrl.
+    const unsigned mask = where_ == Where::Menu ? MenuModifiers(~0u) : ~0u;
+    unsigned sides = sidesKnown_ ? systemSides_ : sidesNow;
     std::size_t written = 0;
-    modifiersNow = ChoiceModifiers(modifiersNow);
-    unsigned modifiers = modifiersNow;
-    while (first.keys > 0) {
-        const HeldKey& key = held_[heldHead_];
-        if (written + ChangeCount(modifiers, key.modifiers) + 1 + kModifierKeyCount > capacity) break;
-        written = ChangeModifiers(modifiers, key.modifiers, out, written);
-        out[written++] = OwnInput(key.event);
-        modifiers = key.modifiers;
-        heldHead_ = (heldHead_ + 1) % kCapacity;
-        --heldCount_;
-        --first.keys;
+    std::size_t taken = 0;
+    // Each event of the part with what is gone, and where the sides stand, once it is.
+    const auto change = [&](unsigned to) {
+        for (unsigned bit = 0; bit < kModifierKeyCount; ++bit) {
+            if ((((sides ^ to) & mask) & (1u << bit)) == 0) continue;
+            sides ^= 1u << bit;
+            const unsigned key = ModifierKeyAt(bit);
+            out[written] = Injected(KeyEvent{key, 0, IsExtendedModifier(key), (sides & (1u << bit)) == 0, 0, 0});
+            part_[written] = PartEvent{out[written], taken, sides};
+            ++written;
+        }
+    };
+    while (taken < heldCount_) {
+        const HeldKey& key = held_[(heldHead_ + taken) % kCapacity];
+        if (written + ChangeCount(sides, key.sides, mask) + 1 + kModifierKeyCount > capacity) break;
+        change(key.sides);
+        out[written] = Injected(key.event);
+        part_[written] = PartEvent{out[written], ++taken, sides};
+        ++written;
     }
-    written = ChangeModifiers(modifiers, modifiersNow, out, written);
-    inFlight_ = written;
+    change(sidesNow);
+    partCount_ = written;
+    partSeen_ = 0;
+    partSending_ = true;
     return written;
 }
 
-bool Summons::OwnInputSeen() noexcept {
-    if (inFlight_ == 0) return false;
-    return --inFlight_ == 0;
+bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
+    partSending_ = false;
+    partSentAt_ = now;
+    if (sent > partCount_) sent = partCount_;
+    if (sent < partCount_) {
+        // What went is gone; the rest stays held, to be offered again.
+        retrying_ = true;
+        retryAt_ = now + kRetryMs;
+        if (sent > 0) {
+            sidesKnown_ = true;
+            systemSides_ = part_[sent - 1].sidesAfter;
+        }
+    } else {
+        sidesKnown_ = false;  // the part put the sides back as they are
+    }
+    const std::size_t taken = sent > 0 ? part_[sent - 1].heldTaken : 0;
+    heldHead_ = (heldHead_ + taken) % kCapacity;
+    heldCount_ -= taken;
+    partCount_ = sent;
+    if (partSeen_ >= partCount_) partCount_ = 0;  // under Wine all of it came by within SendInput
+    EndIfDone();
+    return ReadyToGo() && heldCount_ > 0;
 }
 
-bool Summons::NotSent(std::size_t missing) noexcept {
-    if (missing == 0 || inFlight_ == 0) return false;
-    inFlight_ -= missing < inFlight_ ? missing : inFlight_;
-    return inFlight_ == 0;
+Summons::Own Summons::OwnEvent(const KeyEvent& event) noexcept {
+    if (partCount_ > 0 && partSeen_ < partCount_ && SameEvent(part_[partSeen_].event, event)) {
+        if (++partSeen_ < partCount_ || partSending_) return Own::Yes;
+        partCount_ = 0;
+        EndIfDone();
+        return Own::PartDone;
+    }
+    return event.extraInfo == kOwnInputMarker ? Own::Yes : Own::No;
 }
 
-void Summons::ReleaseAll() noexcept { releasing_ = true; }
+void Summons::ReleaseAll() noexcept {
+    releasing_ = true;
+    partCount_ = 0;
+    retrying_ = false;
+    if (serial_ != 0 && where_ == Where::Undecided) Decide(Where::Front);
+}
 
 void Summons::Reset() noexcept {
     trigger_.Reset();
     menuOpen_ = false;
-    heldHead_ = heldCount_ = waitingCount_ = inFlight_ = 0;
+    serial_ = 0;
+    where_ = Where::Undecided;
+    record_.store(kNone, std::memory_order_release);
+    heldHead_ = heldCount_ = partCount_ = partSeen_ = 0;
     heldDown_.reset();
-    releasing_ = false;
+    partSending_ = sidesKnown_ = retrying_ = releasing_ = false;
 }
 
 }  // namespace vantoke

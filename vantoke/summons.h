@@ -1,20 +1,23 @@
-// The launcher's tap rule run by the hook itself, where the keys are seen:
-// one decision of each summons, taken at the key event, and the keys held for
-// the letter menu it brings. From the key event that summons, the keys that
-// act in the menu are held back from the program in front and handed to the
-// menu, in order, once it is open; if no menu comes for them (refused, or not
-// there within the limit), they go where they would have gone. Keys outside a
-// summons pass untouched. Plain values and no allocation, so that the hook
-// procedure runs it at once; everything runs on the hook thread.
+// The launcher's tap rule run by the hook itself, where the keys are seen, and
+// the one record of the summons in flight. From the key event that summons,
+// every key typed (but the watched key's own taps) is held back from the
+// program in front, in order, until the summons has its outcome: the menu
+// opens, and all of it goes into the menu; or no menu comes (refused, or not
+// claimed within the limit), and all of it goes where it was going. Keys
+// outside a summons pass untouched. One summons at a time: taps while one is
+// in flight or a menu is open start nothing. Plain values and no allocation,
+// so that the hook procedure runs it at once; everything runs on the hook
+// thread but the launcher's claim, which is one atomic word.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
-#include "launcher/trigger.h"
+#include "common/tap_rule.h"
 #include "vantoke/key_filter.h"
 #include "vantoke/notice_queue.h"
 
@@ -31,16 +34,27 @@ struct TapRule {
 // menu: Esc, Enter, the arrows and Backspace.
 bool ActsInTheMenu(unsigned virtualKey) noexcept;
 
-class Summons : private launcher::HookControl {
+class Summons : private taps::HookControl {
 public:
-    static constexpr std::size_t kCapacity = 256;  // held key events, all summonses together
-    static constexpr std::size_t kMaxWaiting = 8;  // summonses whose menus are still to come
-    // How long a menu may take to come before its keys go where they were
-    // going. A menu is late when the launcher's thread is busy: a hide on a
-    // slow X server or a program start takes about 2 s, a launcher paged out
-    // after hours idle 1-2 s. Counted from the summons, or from the moment
-    // the menu before it has closed, whichever is later.
+    static constexpr std::size_t kCapacity = 256;  // held key events
+    // Held events that end the wait: the menu is not coming soon enough for a
+    // held key's auto-repeat, so everything goes where it was going.
+    static constexpr std::size_t kHoldLimit = kCapacity / 2;
+    // Room kept for the releases of held presses, so that a press and its
+    // release never part.
+    static constexpr std::size_t kReleaseReserve = 32;
+    // How long the launcher may take to claim a summons before its keys go
+    // where they were going. It claims it when it turns to it: a hide on a
+    // slow X server or a program start takes about 2 s, a launcher paged
+    // out after hours idle 1-2 s.
     static constexpr std::uint32_t kLimitMs = 3000;
+    // How long a claimed summons may take to show its menu.
+    static constexpr std::uint32_t kClaimedLimitMs = 10000;
+    // A part that SendInput refused is offered again after this long.
+    static constexpr std::uint32_t kRetryMs = 250;
+    // A part whose events have not all come by within this long is not waited
+    // for again (another hook swallowed some).
+    static constexpr std::uint32_t kPartTimeoutMs = 1000;
     // Room a hand-over part needs at least: one key with every modifier
     // changed around it, and the modifiers put back after it.
     static constexpr std::size_t kMinBatch = 1 + 2 * kModifierKeyCount;
@@ -61,88 +75,123 @@ public:
         ~Outlet() = default;
     };
 
+    // Whether a key event is the hook's own input coming back.
+    enum class Own { No, Yes, PartDone };
+
     Summons() = default;
     Summons(const Summons&) = delete;
     Summons& operator=(const Summons&) = delete;
 
-    // Takes every notice waiting, in order, each handled at once by the
-    // launcher's trigger under `rule`; the trigger's action selects the next.
-    // True when a summons started holding keys (the limit is to be armed).
-    bool Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet) noexcept;
+    // Takes every notice waiting, in order, each handled at once by the tap
+    // rule under `rule`; the rule's action selects the next. True when a
+    // summons began (its limit is to be armed).
+    bool Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet, std::uint32_t now) noexcept;
 
-    // Whether a live key event is held back for the menu. `keys` is the
-    // hook's view of the keys after the event (the modifiers it was typed
-    // with); `isKeyDown` asks the system whether a key was already down.
-    bool Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown) noexcept;
+    // Whether a live key event is held back. `keys` is the hook's view of the
+    // keys after the event; `isKeyDown` asks the system whether a key was
+    // already down. Sets `goNow` when the hold has just ended (its room is
+    // used up) and the keys are to go.
+    bool Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept;
 
-    // The letter menu opened for the summons `serial` (0: one nobody's taps
-    // asked for). True when held keys are to be handed over now.
+    // ---- The launcher's thread: the summons is claimed, then its menu shown.
+    // The summons `serial` is taken by the launcher, to open its menu for it;
+    // false when its keys have gone where they were going already (the menu
+    // would come too late) or it is not the summons in flight.
+    bool Claim(unsigned serial) noexcept;
+    // The menu for the claimed summons `serial` is about to show; false when
+    // the summons went meanwhile (the menu is then to close at once).
+    bool Showing(unsigned serial) noexcept;
+
+    // ---- The hook thread, as the launcher's reports arrive.
+    // A letter menu opened, for the summons `serial` (0: for none). True when
+    // held keys are to go to it now.
     bool MenuOpened(unsigned serial) noexcept;
-    // The letter menu has closed: the next summons's limit counts from `now`.
-    void MenuClosed(std::uint32_t now) noexcept;
+    // The letter menu has closed.
+    void MenuClosed() noexcept;
     // No menu opens for the summons `serial`: its keys go where they were
-    // going. True when they are to be handed over now.
+    // going. True when they are to go now.
     bool MenuRefused(unsigned serial) noexcept;
-    // Called when UntilLimit's time has passed: true when keys are to be
-    // handed over now (a menu that did not come: to the program in front).
-    bool LimitReached(std::uint32_t now) noexcept;
-    // Milliseconds until the limit of the summons first in line; none when
-    // nothing is held.
-    std::optional<std::uint32_t> UntilLimit(std::uint32_t now) const noexcept;
 
-    // The next part of the hand-over under way, as key events to inject as
-    // own input: the held keys in order, each with Shift and Ctrl as it was
-    // typed with them pressed or released around it, then as they are now
-    // (`modifiersNow`, the hook's view). 0 when nothing is to go now. Keys
-    // typed while a part is on its way are held and follow in the next part.
-    // `capacity` is at least kMinBatch.
-    std::size_t NextBatch(unsigned modifiersNow, std::uint32_t now, KeyEvent* out, std::size_t capacity) noexcept;
-    // Own input reached the hook: true when the part on its way has all
-    // passed, and the next may go.
-    bool OwnInputSeen() noexcept;
-    // `missing` events of the part could not be sent: true when the next may go.
-    bool NotSent(std::size_t missing) noexcept;
-    // Everything held goes now, in order, whatever it waits for (the hook stops).
+    // Milliseconds until Due() is to be asked; none when nothing waits on time.
+    std::optional<std::uint32_t> UntilDue(std::uint32_t now) const noexcept;
+    // Time has come (the limit, a retry, a part that stays away): true when
+    // keys are to go now.
+    bool Due(std::uint32_t now) noexcept;
+
+    // The next part of the keys to go, as key events to inject: the held keys
+    // in order, each with the watched key's sides put as they were when it
+    // was typed, then put back as they are now (`sidesNow`, modifier bits).
+    // Into the menu, Alt is left as it is (it would close the menu). 0 when
+    // nothing is to go now. `capacity` is at least kMinBatch. The part counts
+    // as on its way until PartSent.
+    std::size_t NextPart(unsigned sidesNow, KeyEvent* out, std::size_t capacity) noexcept;
+    // SendInput took `sent` events of the part: those are gone, the rest is
+    // offered again later. True when the next part may go now.
+    bool PartSent(std::size_t sent, std::uint32_t now) noexcept;
+    // An event reached the hook: whether it is one of the part on its way
+    // (PartDone: the last of it, and the next part may go).
+    Own OwnEvent(const KeyEvent& event) noexcept;
+
+    // Everything held goes where it was going, whatever it waits for (the hook stops).
     void ReleaseAll() noexcept;
-
-    // Back to the start: nothing held, no sequence under way, no menu open.
+    // Back to the start: nothing held, no summons, no menu open.
     void Reset() noexcept;
 
     bool MenuOpen() const noexcept { return menuOpen_; }
-    bool Holding() const noexcept { return waitingCount_ > 0; }
+    bool GoingToFront() const noexcept { return where_ == Where::Front; }
+    bool InFlight() const noexcept { return serial_ != 0 || heldCount_ > 0 || partCount_ > 0; }
     unsigned Action() const noexcept { return action_; }
-    const launcher::KeyPressTrigger& Trigger() const noexcept { return trigger_; }
+    const taps::KeyPressTrigger& Trigger() const noexcept { return trigger_; }
+    std::size_t HeldCount() const noexcept { return heldCount_; }
 
 private:
+    enum class Where { Undecided, Menu, Front };
+    enum State : std::uint32_t { kNone = 0, kWaiting = 1, kClaimed = 2, kOpen = 3, kGone = 4 };
+    static constexpr std::uint32_t Pack(unsigned serial, State state) noexcept { return serial << 3 | state; }
+
     struct HeldKey {
         KeyEvent event;
-        unsigned modifiers = 0;  // Shift and Ctrl, as HeldModifierBits, when it was typed
+        unsigned sides = 0;  // the watched key's sides, as modifier bits, when it was typed
     };
-    // A summons whose keys are held: the next `keys` of the ring, after those
-    // of the summonses before it.
-    struct Waiting {
-        unsigned serial = 0;
-        std::uint32_t since = 0;  // its limit counts from here
-        std::size_t keys = 0;
-        bool served = false;  // its menu opened, or none comes: its keys go
+    struct PartEvent {
+        KeyEvent event;
+        std::size_t heldTaken = 0;  // held keys gone once this event is
+        unsigned sidesAfter = 0;    // the watched key's sides in the system after it
     };
 
     void SetAction(unsigned action) override { action_ = action; }
-    unsigned Begin(std::uint32_t tick) noexcept;
-    bool Serve(unsigned serial) noexcept;
-    bool ReadyToGo() const noexcept;
+    unsigned Begin(std::uint32_t tick, bool holding) noexcept;
+    // The keys go: to the menu, or where they were going. True when they may go now.
+    bool Decide(Where where) noexcept;
+    bool ReadyToGo() const noexcept { return where_ != Where::Undecided && partCount_ == 0 && !retrying_; }
+    void EndIfDone() noexcept;
 
     unsigned action_ = 0;
-    launcher::KeyPressTrigger trigger_{*this};
+    taps::KeyPressTrigger trigger_{*this};
     bool menuOpen_ = false;
+
+    // The summons in flight: its state, shared with the launcher's claim.
+    std::atomic<std::uint32_t> record_{kNone};
+    unsigned serial_ = 0;  // 0: none
+    unsigned lastSerial_ = 0;
+    std::uint32_t since_ = 0;  // when its limit began
+    bool holding_ = false;     // its keys are held (not for taps replayed after the hook came back)
+    Where where_ = Where::Undecided;
+
     std::array<HeldKey, kCapacity> held_{};
     std::size_t heldHead_ = 0;
     std::size_t heldCount_ = 0;
-    std::array<Waiting, kMaxWaiting> waiting_{};  // oldest first
-    std::size_t waitingCount_ = 0;
     std::bitset<256> heldDown_;  // keys whose press is held: their release is held too
-    std::size_t inFlight_ = 0;   // own events of the part on its way that the hook has not seen
-    unsigned lastSerial_ = 0;
+
+    std::array<PartEvent, kCapacity> part_{};  // the part on its way
+    std::size_t partCount_ = 0;
+    std::size_t partSeen_ = 0;
+    bool partSending_ = false;
+    std::uint32_t partSentAt_ = 0;
+    unsigned systemSides_ = 0;  // the watched key's sides as the system has them after what went
+    bool sidesKnown_ = false;
+    bool retrying_ = false;  // SendInput refused: the rest goes at retryAt_
+    std::uint32_t retryAt_ = 0;
     bool releasing_ = false;
 };
 

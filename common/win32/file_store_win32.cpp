@@ -218,15 +218,16 @@ ReadError ClassifyReadError(unsigned long systemCode) {
     return ReadError::Other;
 }
 
-ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) { return ReadWhole(path, true); }
+ReadResult FileStoreWin32::ReadOrCreate(const std::string& path) { return ReadWholeFile(WideFromCp932(path), true); }
 
-ReadResult FileStoreWin32::Read(const std::string& path) { return ReadWhole(path, false); }
+ReadResult FileStoreWin32::Read(const std::string& path) { return ReadWholeFile(WideFromCp932(path), false); }
 
-ReadResult FileStoreWin32::ReadWhole(const std::string& path, bool create) {
+ReadResult ReadWholeFile(const std::wstring& path, bool create) {
     ReadResult result;
-    const std::wstring target = LongPathName(WideFromCp932(path));
-    // A plain read comes right before a write of the same process (the
-    // commit's), which sweeps anyway: the folder is scanned once, not thrice.
+    const std::wstring target = LongPathName(path);
+    // Only a read at start sweeps: a plain read is the commit's, right before
+    // its own write, which sweeps anyway, or the running launcher's, which
+    // writes nothing. Each scan of the folder costs, on a share the more.
     if (create) RemoveStaleTemporaries(target);
     // Writers are kept out; another program's replacement (a rename over the
     // file) is not, so that a read never makes someone else's commit fail.

@@ -25,12 +25,14 @@ public:
     Presence Lookup(const std::string& path) override;
 
 protected:
-    ReadResult ReadWhole(const std::string& path, bool create);
-
     // Seam for fault injection: returns the error to pretend at this step, or 0.
     // A pretended Write failure writes half of the bytes first (a short write).
     virtual unsigned long InjectedFailure(WriteStep) { return 0; }
 };
+
+// Reads a whole file named in wide text, creating it empty when it is
+// missing and `create` is set; as FileStoreWin32 reads.
+ReadResult ReadWholeFile(const std::wstring& path, bool create);
 
 // The kind of a failure from its system error code.
 WriteError ClassifyWriteError(unsigned long systemCode);

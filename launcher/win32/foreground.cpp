@@ -7,26 +7,36 @@ namespace {
 // comes at once when the program in front hangs.
 constexpr UINT kAnswerTimeoutMs = 150;
 
-struct OwnedSearch {
-    HWND owner;
-    HWND found;
+struct DialogSearch {
+    HWND main;
+    HWND owned;       // a dialog that `main` owns
+    HWND standalone;  // a dialog of this thread without owner
 };
 
-BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM search) {
-    auto* owned = reinterpret_cast<OwnedSearch*>(search);
-    if (GetWindow(window, GW_OWNER) != owned->owner || !IsWindowVisible(window) || !IsWindowEnabled(window)) {
+BOOL CALLBACK FindOpenDialog(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    wchar_t name[8] = {};
+    GetClassNameW(window, name, 8);
+    if (window == search->main || lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window) ||
+        !IsWindowEnabled(window)) {
         return TRUE;
     }
-    owned->found = window;
-    return FALSE;
+    const HWND owner = GetWindow(window, GW_OWNER);
+    if (owner == search->main) {
+        search->owned = window;
+        return FALSE;
+    }
+    if (owner == nullptr && search->standalone == nullptr) search->standalone = window;
+    return TRUE;
 }
 
 }  // namespace
 
-bool BringOwnedDialogForward(HWND owner) {
-    OwnedSearch search{owner, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), &FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found != nullptr && SetForegroundWindow(search.found);
+bool BringOpenDialogForward(HWND main) {
+    DialogSearch search{main, nullptr, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &FindOpenDialog, reinterpret_cast<LPARAM>(&search));
+    const HWND found = search.owned != nullptr ? search.owned : search.standalone;
+    return found != nullptr && TakeForeground(found);
 }
 
 bool AnswersPromptly(HWND window) {

@@ -14,10 +14,10 @@ namespace tobi {
 // Returns whether `window` is the foreground window afterwards.
 bool TakeForeground(HWND window);
 
-// Brings forward the dialog that `owner` is disabled under while it runs
-// modally (a visible, enabled window that it owns, on this thread); false
-// when there is none.
-bool BringOwnedDialogForward(HWND owner);
+// Brings forward the box or dialog that this thread runs beside `main`: one
+// that `main` owns (it is disabled under it), or else one standing alone (a
+// message box, the version box); false when there is none.
+bool BringOpenDialogForward(HWND main);
 
 // Whether the thread of `window` takes a message within a short time; false
 // for a program that hangs.

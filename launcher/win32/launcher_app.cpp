@@ -32,6 +32,9 @@ SingleInstanceClaim::~SingleInstanceClaim() {
 }
 
 int LauncherApp::Run() {
+    // Starts asked for at the end (the registrar's) finish after the window
+    // and the claim are gone: a new launcher may start meanwhile.
+    auto worker = std::make_shared<ShellWorker>();
     // A copy that cannot take the claim is not the first; any top-level window
     // titled "Tobi" is a running launcher too (hidden ones included).
     const SingleInstanceClaim claim;
@@ -46,7 +49,7 @@ int LauncherApp::Run() {
     // The shell may use COM to open files.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     {
-        LauncherWindow window;
+        LauncherWindow window(MenuIcons::Fetch(), nullptr, worker);
         window.Run();
     }
     if (SUCCEEDED(com)) CoUninitialize();

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <utility>
+
 #include "common/win32/shell.h"
 #include "common/win32/text.h"
 #include "launcher/full_screen_setting.h"
@@ -9,6 +11,7 @@
 #include "launcher/win32/about_dialog.h"
 #include "launcher/win32/foreground.h"
 #include "launcher/win32/menu_builder.h"
+#include "launcher/win32/menu_keys.h"
 #include "launcher/win32/options_dialog.h"
 #include "launcher/win32/registration_watch.h"
 #include "launcher/win32/resource_ids.h"
@@ -22,35 +25,24 @@ constexpr UINT kTrayMessage = WM_TRAY_NOTIFY;
 const char* const kOptionsFile = "opt.x";
 const char* const kRegistrationFile = "cr.x";
 const char* const kFullScreenFile = "fullscreen.x";
-// Posted to itself when the menu has closed and a summons waits for its own
-// (next to the menu icons' message, so that the two never meet).
-constexpr UINT kSummonWaiting = kMenuIconsArrivedMessage + 1;
+// Posted by a job of the shell when it is done: wParam 1 when the window is
+// to hide after it, lParam the summons count when the job was asked for.
+constexpr UINT kShellJobDone = kMenuIconsArrivedMessage + 2;
+// Posted by a job of the sign-in shortcut: wParam whether it runs at sign-in,
+// lParam a std::wstring* with the text of a failure, or null.
+constexpr UINT kSignInState = kMenuIconsArrivedMessage + 3;
 
-static_assert(launcher::vkey::kReturn == VK_RETURN && launcher::vkey::kControl == VK_CONTROL &&
-              launcher::vkey::kNumpad0 == VK_NUMPAD0);
+// Counts a box or dialog of the launcher while it is open.
+class OpenWindow {
+public:
+    explicit OpenWindow(int& count) : count_(count) { ++count_; }
+    ~OpenWindow() { --count_; }
+    OpenWindow(const OpenWindow&) = delete;
+    OpenWindow& operator=(const OpenWindow&) = delete;
 
-bool IsKeyDown(unsigned virtualKey) { return GetKeyState(static_cast<int>(virtualKey)) < 0; }
-
-// A letter typed with Ctrl held reaches a menu as its control character
-// (Ctrl+T is 20, Ctrl+M 13 as Enter). Windows then asks the owner
-// (WM_MENUCHAR); some menu loops drop control characters first (Wine's):
-// while the letter menu is open, one typed with Ctrl is handed to it as its
-// letter, so that the mnemonic chooses, and Enter, Tab and Backspace keep
-// their meaning. A digit typed with Ctrl gives no character at all: it is
-// handed over as the digit.
-LRESULT CALLBACK MenuKeysAsMeant(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == MSGF_MENU) {
-        auto* message = reinterpret_cast<MSG*>(lParam);
-        if (message->message == WM_CHAR) {
-            message->wParam = launcher::MenuCharacter(static_cast<unsigned>(message->wParam), IsKeyDown);
-        } else if (message->message == WM_KEYDOWN && IsKeyDown(VK_CONTROL)) {
-            if (const char digit = launcher::DigitOfKey(static_cast<unsigned>(message->wParam))) {
-                PostMessageW(message->hwnd, WM_CHAR, static_cast<WPARAM>(digit), message->lParam);
-            }
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
+private:
+    int& count_;
+};
 
 win32::UniqueIcon LoadAppIcon(int width, int height) {
     return win32::UniqueIcon(static_cast<HICON>(
@@ -59,12 +51,15 @@ win32::UniqueIcon LoadAppIcon(int width, int height) {
 
 }  // namespace
 
-LauncherWindow::LauncherWindow(MenuIcons::Fetch iconFetch)
+LauncherWindow::LauncherWindow(MenuIcons::Fetch iconFetch, std::shared_ptr<Shell> shell,
+                               std::shared_ptr<ShellWorker> worker)
     : Dialog(IDD_LAUNCHER),
       icon_(LoadAppIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON))),
       smallIcon_(LoadAppIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))),
       taskbarCreatedMessage_(RegisterWindowMessageW(L"TaskbarCreated")),
-      menuIcons_([this](UINT command) { return PathOfCommand(command); }, std::move(iconFetch)) {}
+      menuIcons_([this](UINT command) { return PathOfCommand(command); }, std::move(iconFetch)),
+      shell_(shell ? std::move(shell) : std::make_shared<Shell>()),
+      worker_(worker ? std::move(worker) : std::make_shared<ShellWorker>()) {}
 
 LauncherWindow::~LauncherWindow() = default;
 
@@ -72,9 +67,28 @@ INT_PTR LauncherWindow::Run() {
     if (CreateModeless(nullptr) == nullptr) return Result();  // ended at start (the fatal-error box)
     std::wstring file = startupFolder_;
     if (!file.empty() && file.back() != L'\\') file += L'\\';
-    RunFollowingRegistrations(hwnd(), file + win32::WideFromCp932(kRegistrationFile), follower_,
-                              [this](launcher::RegistrationList list) { AdoptRegistrationList(std::move(list)); });
+    watch_ = std::make_unique<RegistrationWatch>(file + win32::WideFromCp932(kRegistrationFile), follower_);
+    if (!startupWarning_.empty()) ShowWarningBox(std::exchange(startupWarning_, std::wstring()));
+    RunWindowLoop(hwnd(), watch_->NewsEvent(), [this] { TakeRegistrationNews(); });
+    watch_.reset();
     return Result();
+}
+
+void LauncherWindow::TakeRegistrationNews() {
+    if (!watch_) return;
+    RegistrationWatch::News news = watch_->TakeNews();
+    if (news.list) AdoptRegistrationList(std::move(*news.list));
+    for (const std::string& warning : news.warnings) {
+        if (!IsWindow(hwnd())) return;
+        ShowWarningBox(win32::WideFromCp932(warning));
+    }
+}
+
+void LauncherWindow::ShowWarningBox(const std::wstring& text) {
+    // Standing alone, as the version box does: owned by the hidden window it
+    // would hand that window the keyboard when closed.
+    const OpenWindow open(openWindows_);
+    MessageBoxW(nullptr, text.c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
 }
 
 BOOL LauncherWindow::OnInitDialog() {
@@ -85,7 +99,9 @@ BOOL LauncherWindow::OnInitDialog() {
     startupFolder_ = win32::CurrentDirectory();
     win32::ChangeDirectory(startupFolder_);
     options_ = launcher::ReadOptions(Files(), kOptionsFile);
-    quietOverFullScreen_ = launcher::ReadFullScreenSetting(Files(), kFullScreenFile);
+    const launcher::FullScreenSettingRead fullScreen = launcher::ReadFullScreenSetting(Files(), kFullScreenFile);
+    quietOverFullScreen_ = fullScreen.quietOverFullScreen;
+    startupWarning_ = win32::WideFromCp932(fullScreen.warning);
     if (!LoadRegistrationList()) {
         ShowFatalError();
         return TRUE;
@@ -101,6 +117,7 @@ BOOL LauncherWindow::OnInitDialog() {
     hook_.SetTapRule(options_.countIndex, options_.speed);
     hook_.SetQuietOverFullScreen(quietOverFullScreen_);
     hook_.Start();  // without a hook the launcher runs on without a trigger
+    ReadSignInStateAway();
 
     ShowLetterMenu();
     return TRUE;
@@ -131,6 +148,7 @@ void LauncherWindow::AdoptRegistrationList(launcher::RegistrationList list) {
 }
 
 void LauncherWindow::ShowFatalError() {
+    const OpenWindow open(openWindows_);
     MessageBoxW(hwnd(), L"予期しないエラーが発生しました。\nプログラムを終了します。\n", L"警告",
                 MB_OK | MB_ICONEXCLAMATION);
     EndDialog(IDOK);
@@ -172,57 +190,65 @@ void LauncherWindow::SetKey(unsigned virtualKey) { hook_.SetKey(virtualKey); }
 void LauncherWindow::OnKeyNotification(unsigned notice) {
     if (!vantoke::IsSummons(notice)) return;
     const unsigned serial = vantoke::SummonsSerial(notice);
-    // Taps while the menu is open bring no second menu. But a summons whose
-    // keys the hook holds was made before this menu showed: it gets a menu of
-    // its own once this one has closed, after the command chosen in it.
-    if (letterMenuOpen_ || !waitingSummons_.empty()) {
-        if (serial != 0) waitingSummons_.push_back(serial);
+    // A menu is open (the hook starts no summons then, but one may have been
+    // on its way): the keys held for this one go where the keyboard is, into it.
+    if (letterMenuOpen_) {
+        hook_.MenuRefused(serial);
         return;
     }
+    // Taken too late: its keys have gone to the program in front, and a menu
+    // now would come when the user is typing there.
+    if (!hook_.ClaimSummons(serial)) return;
     SummonLetterMenu(serial);
 }
 
 void LauncherWindow::SummonLetterMenu(unsigned serial) {
+    ++summonings_;
+    const HWND front = GetForegroundWindow();
+    const bool shown = IsWindowVisible(hwnd()) != FALSE;
     ShowWindow(hwnd(), SW_SHOW);
     SetActiveWindow(hwnd());
     TakeForeground(hwnd());
-    OpenLetterMenu(serial);
+    if (OpenLetterMenu(serial)) return;
+    // No menu came (or it came too late and closed at once): the keys held
+    // for it go where they were going, so the window in front gets the
+    // keyboard back first.
+    if (!shown) ShowWindow(hwnd(), SW_HIDE);
+    if (front != nullptr && front != hwnd()) SetForegroundWindow(front);
+    hook_.MenuRefused(serial);
 }
 
 void LauncherWindow::ShowLetterMenu() { OpenLetterMenu(0); }
 
-void LauncherWindow::OpenLetterMenu(unsigned serial) {
-    // One menu at a time: taps while the menu is open do not open another.
-    if (letterMenuOpen_ || !letterMenu_) {
-        if (serial != 0) hook_.MenuRefused(serial);
-        return;
-    }
+bool LauncherWindow::OpenLetterMenu(unsigned serial) {
+    if (letterMenuOpen_ || !letterMenu_) return false;  // one menu at a time
     RECT window;
     GetWindowRect(hwnd(), &window);
     TakeForeground(hwnd());
     letterMenuOpen_ = true;
     menuSummons_ = serial;
     menuShown_ = false;
-    const HHOOK menuKeys = SetWindowsHookExW(WH_MSGFILTER, &MenuKeysAsMeant, nullptr, GetCurrentThreadId());
-    TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom, 0,
-                   hwnd(), nullptr);
-    if (menuKeys != nullptr) UnhookWindowsHookEx(menuKeys);
+    menuLate_ = false;
+    {
+        const MenuKeys keysAsMeant;
+        TrackPopupMenu(letterMenu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, window.left, window.bottom,
+                       0, hwnd(), nullptr);
+    }
     letterMenuOpen_ = false;
-    // A menu that never showed (another one was tracked) leaves the keys
-    // held for it to go where they were going.
-    if (!menuShown_ && serial != 0) hook_.MenuRefused(serial);
-    hook_.MenuClosed();
-    if (!waitingSummons_.empty()) PostMessageW(hwnd(), kSummonWaiting, 0, 0);
+    if (menuShown_) hook_.MenuClosed();
     // Lets the menu close when the user clicks elsewhere next time.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
+    return menuShown_ && !menuLate_;
 }
 
 void LauncherWindow::ShowTrayMenu() {
     win32::UniqueMenu menu(LoadMenuW(win32::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
-    const bool runsAtSignIn = SignInShortcut().Starts({win32::ModulePath(), startupFolder_});
-    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (runsAtSignIn ? MF_CHECKED : MF_UNCHECKED));
+    // As last read: reading the Startup folder may wait, so the next opening
+    // shows what is read now.
+    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (runsAtSignIn_ ? MF_CHECKED : MF_UNCHECKED));
+    ReadSignInStateAway();
     CheckMenuItem(popup, ID_FULL_SCREEN_QUIET, MF_BYCOMMAND | (quietOverFullScreen_ ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -238,24 +264,32 @@ void LauncherWindow::LaunchSlot(int slot) {
     // keystroke or click that chose), not as they are now.
     const launcher::LaunchMode mode =
         launcher::LaunchModeFor(GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0);
-    const auto request = launcher::LaunchRequest(entry.path, entry.option, mode, [](const std::string& path) {
-        return GetFileAttributesW(win32::WideFromCp932(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-    });
-    const std::string folder = launcher::LaunchFolder(entry.path);
-    if (!folder.empty()) win32::ChangeDirectory(win32::WideFromCp932(folder));
-    // The entry inherits its own folder as working directory; the shell's
-    // answer (a refusal at the consent prompt too) is not examined.
-    if (request) RunShell(*request);
-    win32::ChangeDirectory(startupFolder_);
-    ShowWindow(hwnd(), SW_HIDE);
+    // The shell's answer (a refusal at the consent prompt too) is not examined.
+    StartAway(
+        [shell = shell_, path = entry.path, option = entry.option, mode, owner = hwnd()] {
+            const auto request = launcher::LaunchRequest(path, option, mode, [&shell](const std::string& file) {
+                return shell->Exists(file);
+            });
+            if (request) shell->Open(*request, owner);
+        },
+        true);
 }
 
-void LauncherWindow::RunShell(const launcher::ShellRequest& request) {
-    const auto wide = [](const std::string& text) { return win32::WideFromCp932(text); };
-    const std::wstring verb = wide(request.verb);
-    const std::wstring directory = wide(request.directory);
-    ShellExecuteW(hwnd(), verb.empty() ? nullptr : verb.c_str(), wide(request.file).c_str(),
-                  wide(request.parameters).c_str(), directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL);
+void LauncherWindow::StartAway(ShellWorker::Job job, bool hideAfter) {
+    const HWND window = hwnd();
+    const LPARAM summoning = static_cast<LPARAM>(summonings_);
+    ShellWorker::Job told = [job = std::move(job), window, hideAfter, summoning] {
+        job();
+        PostMessageW(window, kShellJobDone, hideAfter ? 1 : 0, summoning);
+    };
+    if (!worker_->Run(told)) told();  // no thread to be had: here, as a last resort
+}
+
+void LauncherWindow::ReadSignInStateAway() {
+    worker_->Run([shortcut = SignInShortcut(), program = win32::ModulePath(), window = hwnd()] {
+        const SignInState state = ReadSignInState(shortcut, program);
+        PostMessageW(window, kSignInState, state.runs ? 1 : 0, 0);
+    });
 }
 
 std::wstring LauncherWindow::PathOfCommand(UINT command) const {
@@ -267,44 +301,47 @@ std::wstring LauncherWindow::PathOfCommand(UINT command) const {
 }
 
 void LauncherWindow::ToggleRunAtSignIn() {
-    const StartupShortcut shortcut = SignInShortcut();
     const ShortcutTarget thisLauncher{win32::ModulePath(), startupFolder_};
-    // A shortcut to another copy, or to this one before it moved, is made right.
-    if (shortcut.Starts(thisLauncher)) {
-        shortcut.Remove();
-    } else if (!thisLauncher.program.empty()) {
-        shortcut.Create(thisLauncher);
-    }
+    if (thisLauncher.program.empty()) return;
+    worker_->Run([shortcut = SignInShortcut(), thisLauncher, shown = runsAtSignIn_, window = hwnd()] {
+        SignInState state = ToggleSignIn(shortcut, thisLauncher, shown);
+        auto failure = state.failure.empty() ? nullptr : std::make_unique<std::wstring>(std::move(state.failure));
+        if (PostMessageW(window, kSignInState, state.runs ? 1 : 0, reinterpret_cast<LPARAM>(failure.get()))) {
+            failure.release();  // the window's now
+        }
+    });
 }
 
 void LauncherWindow::ToggleQuietOverFullScreen() {
     win32::ChangeDirectory(startupFolder_);
     const std::string warning = launcher::ToggleFullScreenSetting(quietOverFullScreen_, Files(), kFullScreenFile);
     hook_.SetQuietOverFullScreen(quietOverFullScreen_);
-    if (warning.empty()) return;
-    // Standalone, as the version box, so that it raises no hidden window.
-    MessageBoxW(nullptr, win32::WideFromCp932(warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+    if (!warning.empty()) ShowWarningBox(win32::WideFromCp932(warning));
 }
 
+// The registrar and the help page are named relative to the start-up folder,
+// the launcher's working folder for its whole run.
 void LauncherWindow::StartRegistrar() {
-    win32::ChangeDirectory(startupFolder_);
-    win32::OpenWithShell(hwnd(), L"Parvane.exe", L"");
+    // The start goes on beside the ending launcher; the program waits for it
+    // once its window is gone (ShellWorker).
+    StartAway([shell = shell_] { shell->OpenTyped(L"Parvane.exe", L"", nullptr); }, false);
     EndDialog(IDOK);  // the registrar's new list is read at the next start
 }
 
 void LauncherWindow::OpenHelpPage() {
-    win32::ChangeDirectory(startupFolder_);
-    win32::OpenWithShell(hwnd(), L"help.html", L"");
+    StartAway([shell = shell_, owner = hwnd()] { shell->OpenTyped(L"help.html", L"", owner); }, false);
 }
 
 void LauncherWindow::ShowAboutDialog() {
     // The box stands alone: owned by the launcher's window it would raise that
     // window with it and hand it the keyboard when it closes, hidden or not.
+    const OpenWindow open(openWindows_);
     AboutDialog about;
     about.RunModal(nullptr);
 }
 
 void LauncherWindow::OnOptionsCommand() {
+    const OpenWindow open(openWindows_);
     win32::ChangeDirectory(startupFolder_);
     tobi::RunOptionsCommand(options_, *this, Files(), kOptionsFile,
                             [this](OptionsDialog& dialog) { return dialog.RunModal(hwnd()); });
@@ -312,12 +349,30 @@ void LauncherWindow::OnOptionsCommand() {
 }
 
 void LauncherWindow::OnRunFileCommand() {
-    const bool confirmed = tobi::RunRunFileCommand(
-        [this](RunFileDialog& dialog) { return dialog.RunModal(hwnd()); },
-        [this](const std::wstring& file, const std::wstring& parameters) {
-            win32::OpenWithShell(hwnd(), file, parameters);
-        });
-    if (confirmed) ShowWindow(hwnd(), SW_HIDE);
+    const OpenWindow open(openWindows_);
+    tobi::RunRunFileCommand([this](RunFileDialog& dialog) { return dialog.RunModal(hwnd()); },
+                            [this](const std::wstring& file, const std::wstring& parameters) {
+                                StartAway(
+                                    [shell = shell_, file, parameters, owner = hwnd()] {
+                                        shell->OpenTyped(file, parameters, owner);
+                                    },
+                                    true);
+                            });
+}
+
+bool LauncherWindow::BringsOpenWindowForward(WORD command) {
+    if (openWindows_ == 0 && IsWindowEnabled(hwnd())) return false;
+    switch (command) {
+        case ID_REGISTER:
+        case ID_EXIT:
+        case ID_OPTIONS:
+        case ID_RUN_FILE:
+        case ID_VERSION:
+        case IDOK:
+            BringOpenDialogForward(hwnd());
+            return true;
+        default: return false;
+    }
 }
 
 bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
@@ -325,13 +380,10 @@ bool LauncherWindow::OnCommand(WORD id, WORD notification, HWND control) {
         LaunchSlot(id - launcher::kSlotCommandBase);
         return true;
     }
-    // While the options or run-file dialog runs this window is disabled under
-    // it: what would end the launcher or open a dialog behind it brings that
-    // dialog forward instead.
-    if (!IsWindowEnabled(hwnd()) && (id == ID_REGISTER || id == ID_EXIT || id == ID_OPTIONS || id == ID_RUN_FILE)) {
-        BringOwnedDialogForward(hwnd());
-        return true;
-    }
+    // A box or dialog of the launcher is open: what would end the launcher
+    // or open another window behind it brings that one forward instead, so
+    // that the program never runs on without its window.
+    if (BringsOpenWindowForward(id)) return true;
     switch (id) {
         case ID_REGISTER: StartRegistrar(); return true;
         case ID_EXIT: EndDialog(IDOK); return true;
@@ -354,13 +406,19 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     result = 0;
     switch (message) {
         case WM_HSCROLL: OnKeyNotification(static_cast<unsigned>(wParam)); return true;
-        case kSummonWaiting:
-            if (!letterMenuOpen_ && !waitingSummons_.empty()) {
-                const unsigned serial = waitingSummons_.front();
-                waitingSummons_.pop_front();
-                SummonLetterMenu(serial);
+        case kShellJobDone:
+            // Hidden after the start, as after a choice; not when the window was
+            // summoned again meanwhile.
+            if (wParam != 0 && static_cast<unsigned>(lParam) == summonings_ && !letterMenuOpen_) {
+                ShowWindow(hwnd(), SW_HIDE);
             }
             return true;
+        case kSignInState: {
+            runsAtSignIn_ = wParam != 0;
+            const std::unique_ptr<std::wstring> failure(reinterpret_cast<std::wstring*>(lParam));
+            if (failure) ShowWarningBox(*failure);
+            return true;
+        }
         case kTrayMessage:
             if (wParam == kTrayIconId && LOWORD(lParam) == WM_RBUTTONUP) PostMessageW(hwnd(), WM_RBUTTONUP, 0, 0);
             return true;
@@ -368,10 +426,12 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         case WM_INITMENUPOPUP:
             FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
             menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
-            // The letter menu is about to show: the keys the hook holds for it go into it.
+            // The letter menu is about to show: the keys the hook holds for it go
+            // into it. A summons that went meanwhile gets no menu: it would be late.
             if (letterMenuOpen_ && !menuShown_ && reinterpret_cast<HMENU>(wParam) == letterMenu_.get()) {
                 menuShown_ = true;
-                hook_.MenuOpened(menuSummons_);
+                menuLate_ = !hook_.MenuOpened(menuSummons_);
+                if (menuLate_) EndMenu();
             }
             return false;
         case kMenuIconsArrivedMessage: menuIcons_.TakeArrivedIcons(); return true;
@@ -390,7 +450,7 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         }
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) != IDM_ABOUT_SYSTEM) return false;
-            ShowAboutDialog();
+            if (!BringsOpenWindowForward(ID_VERSION)) ShowAboutDialog();
             return true;
         case WM_PAINT: return win32::PaintMinimizedIcon(hwnd(), icon_.get());
         case WM_QUERYDRAGICON: result = reinterpret_cast<INT_PTR>(icon_.get()); return true;

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include <deque>
+#include <memory>
 #include <string>
 
 #include "common/file_store.h"
@@ -20,6 +20,8 @@
 #include "launcher/registration_list.h"
 #include "launcher/win32/key_hook.h"
 #include "launcher/win32/menu_icons.h"
+#include "launcher/win32/registration_watch.h"
+#include "launcher/win32/shell_worker.h"
 #include "launcher/win32/startup_shortcut.h"
 #include "vantoke/mouse_hook.h"
 
@@ -28,17 +30,20 @@ namespace tobi {
 class LauncherWindow : public win32::Dialog, public KeyHook {
 public:
     // `iconFetch` fetches an entry's icon on the icons' worker (tests hold it
-    // there); by default the shell's icon.
-    explicit LauncherWindow(MenuIcons::Fetch iconFetch = MenuIcons::Fetch());
+    // there); by default the shell's icon. `shell` does what the launcher asks
+    // of the shell, on the threads of `worker` (by default of its own).
+    explicit LauncherWindow(MenuIcons::Fetch iconFetch = MenuIcons::Fetch(), std::shared_ptr<Shell> shell = nullptr,
+                            std::shared_ptr<ShellWorker> worker = nullptr);
     ~LauncherWindow() override;
 
     // Runs the window for the whole life of the program; meanwhile a changed
-    // cr.x replaces the list between menus (RunFollowingRegistrations).
+    // cr.x replaces the list between menus (RegistrationWatch).
     INT_PTR Run();
 
-    // Starts the entry of a slot (20-1019) from its own folder with its option,
+    // Starts the entry of a slot (20-1019) in its own folder with its option,
     // then hides the window. With Shift held at the choice it starts as
-    // administrator; with Ctrl held its folder opens instead, the file selected.
+    // administrator; with Ctrl held its folder opens instead, the file
+    // selected. The start runs beside the window's thread.
     void LaunchSlot(int slot);
     // Opens the letter menu below the window's bottom-left corner; returns when
     // it closes (the chosen command arrives afterwards).
@@ -57,8 +62,6 @@ protected:
 
     // The files the window reads and writes (tests put a failing store here).
     virtual FileStore& Files() { return files_; }
-    // Every request an entry's choice makes to the shell (tests record them here).
-    virtual void RunShell(const launcher::ShellRequest& request);
     // The shortcut that starts the launcher at sign-in (tests point it elsewhere).
     virtual StartupShortcut SignInShortcut() const { return StartupShortcut(); }
 
@@ -70,12 +73,25 @@ private:
     void BuildLetterMenu();
     // A list read from a changed cr.x takes the place of the one in use.
     void AdoptRegistrationList(launcher::RegistrationList list);
+    // What the watch of cr.x found, taken at rest.
+    void TakeRegistrationNews();
+    // A 警告 box of the launcher's own (cp932 text), standing alone.
+    void ShowWarningBox(const std::wstring& text);
+    // Runs `job` beside this thread; `hideAfter`: the window hides when it is
+    // done, unless it was summoned again meanwhile.
+    void StartAway(ShellWorker::Job job, bool hideAfter);
+    void ReadSignInStateAway();
+    // While a box or dialog of the launcher is open, a command that would end
+    // the launcher or open another window brings that one forward instead.
+    bool BringsOpenWindowForward(WORD command);
     // A summons, as the hook decided it at the key event (vantoke::SummonsNotice).
     void OnKeyNotification(unsigned notice);
     // Brings the window to the front and opens the letter menu for the
-    // summons `serial` (0: a summons whose keys the hook does not hold).
+    // summons `serial`, claimed from the hook.
     void SummonLetterMenu(unsigned serial);
-    void OpenLetterMenu(unsigned serial);
+    // Opens the letter menu for the summons `serial` (0: for none); false
+    // when it did not show (another menu was open or tracked).
+    bool OpenLetterMenu(unsigned serial);
     void ShowTrayMenu();
     void OpenHelpPage();
     void StartRegistrar();
@@ -90,6 +106,7 @@ private:
     win32::UniqueMenu letterMenu_;
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
     launcher::RegistrationFollower follower_;   // what became of cr.x since the list in use was read
+    std::unique_ptr<RegistrationWatch> watch_;  // follows cr.x while the window runs
     std::wstring startupFolder_;
     launcher::Options options_;
     // Taps do not summon while the program in front is full-screen (fullscreen.x).
@@ -102,9 +119,15 @@ private:
     bool letterMenuOpen_ = false;
     unsigned menuSummons_ = 0;    // the summons the open menu is for
     bool menuShown_ = false;      // the open menu has shown: the hook was told
-    std::deque<unsigned> waitingSummons_;  // summonses made before the open menu showed
+    bool menuLate_ = false;       // ... but its summons had gone: it closed at once
     MenuIcons menuIcons_;
     win32::FileStoreWin32 files_;
+    std::shared_ptr<Shell> shell_;
+    std::shared_ptr<ShellWorker> worker_;
+    int openWindows_ = 0;       // boxes and dialogs of the launcher open now
+    unsigned summonings_ = 0;   // counts the summonses, so that a late hide knows its moment has passed
+    bool runsAtSignIn_ = false; // as last read, for the tray item
+    std::wstring startupWarning_;  // a 警告 of start-up, shown once the window runs (cp932 read, wide)
 };
 
 }  // namespace tobi

@@ -1,48 +1,58 @@
 #include "launcher/win32/registration_watch.h"
 
 #include <algorithm>
-#include <vector>
+#include <mutex>
+#include <new>
 
 #include "common/win32/file_store_win32.h"
 #include "common/win32/handles.h"
-#include "common/win32/text.h"
 
 namespace tobi {
 namespace {
 
-// The changes to one file, from its folder's change notification. An event
-// that a wait can take together with messages tells that something changed.
+// The first wait before a folder that could not be watched is tried again;
+// twice as long each time after, up to kRewatchMaxMs.
+constexpr DWORD kRewatchFirstMs = 1000;
+constexpr DWORD kRewatchMaxMs = 60000;
+// How long the end of the launcher waits for a read that hangs.
+constexpr DWORD kStopWaitMs = 2000;
+
+// The changes to one file, from its folder's change notification.
 class FileChanges {
 public:
     explicit FileChanges(const std::wstring& file) {
         const std::size_t separator = file.find_last_of(L'\\');
+        folderPath_ = file.substr(0, separator + 1);
         name_ = file.substr(separator + 1);
-        const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-        folder_.reset(CreateFileW(file.substr(0, separator + 1).c_str(), FILE_LIST_DIRECTORY, everySharing, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
         event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (folder_ && event_) Arm();
     }
-    ~FileChanges() {
-        if (!pending_) return;
-        CancelIoEx(folder_.get(), &overlapped_);
-        DWORD ignored = 0;
-        GetOverlappedResult(folder_.get(), &overlapped_, &ignored, TRUE);  // the system is done with the buffer
-    }
+    ~FileChanges() { Close(); }
     FileChanges(const FileChanges&) = delete;
     FileChanges& operator=(const FileChanges&) = delete;
 
-    // Null once the folder can no longer be watched.
+    bool Watching() const { return pending_; }
+    // Signalled when a change has come; null while the folder is not watched.
     HANDLE Event() const { return pending_ ? event_.get() : nullptr; }
 
+    // Opens the folder afresh and asks for its next change; false when it
+    // cannot be watched now (gone, a share away, no right).
+    bool Watch() {
+        Close();
+        const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        folder_.reset(CreateFileW(folderPath_.c_str(), FILE_LIST_DIRECTORY, everySharing, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+        if (folder_ && event_) Arm();
+        return pending_;
+    }
+
     // Whether the file changed since the last call, or may have (more changes
-    // than the buffer holds). Never waits.
+    // than the buffer holds, or the watch ended: one last look). Never waits.
     bool Changed() {
         if (!pending_ || WaitForSingleObject(event_.get(), 0) != WAIT_OBJECT_0) return false;
         pending_ = false;
         DWORD size = 0;
         if (!GetOverlappedResult(folder_.get(), &overlapped_, &size, FALSE)) {
-            if (GetLastError() != ERROR_NOTIFY_ENUM_DIR) return true;  // the folder is gone: one last look
+            if (GetLastError() != ERROR_NOTIFY_ENUM_DIR) return true;  // the watch has ended: Watching() says so
             size = 0;
         }
         const bool changed = size == 0 || Named(size);
@@ -72,11 +82,23 @@ private:
         overlapped_.hEvent = event_.get();
         pending_ = ReadDirectoryChangesW(folder_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size() * sizeof(DWORD)),
                                          FALSE,
-                                         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE |
-                                             FILE_NOTIFY_CHANGE_LAST_WRITE,
+                                         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                                             FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE |
+                                             FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY,
                                          nullptr, &overlapped_, nullptr) != FALSE;
     }
 
+    void Close() {
+        if (pending_) {
+            CancelIoEx(folder_.get(), &overlapped_);
+            DWORD ignored = 0;
+            GetOverlappedResult(folder_.get(), &overlapped_, &ignored, TRUE);  // the system is done with the buffer
+            pending_ = false;
+        }
+        folder_.reset();
+    }
+
+    std::wstring folderPath_;
     std::wstring name_;
     win32::UniqueKernelHandle folder_;
     win32::UniqueKernelHandle event_;
@@ -85,44 +107,6 @@ private:
     bool pending_ = false;
 };
 
-ReadResult ReadFailure(DWORD code) {
-    ReadResult result;
-    result.error = win32::ClassifyReadError(code);
-    if (result.error == ReadError::None) result.error = ReadError::Other;
-    result.systemCode = code;
-    return result;
-}
-
-// cr.x as it stands. Like every reader it denies writers, so that a file still
-// held by one reads as in use; unlike the start-up read it creates nothing (a
-// writer may be between a delete and a rename) and lets a new file be renamed
-// over it while it reads (a commit then need not fail).
-ReadResult ReadNow(const std::wstring& path) {
-    win32::UniqueKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        const DWORD code = GetLastError();
-        if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) return ReadFailure(code);
-        ReadResult missing;
-        missing.missing = true;
-        return missing;
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return ReadFailure(GetLastError());
-    ReadResult result;
-    result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (done < result.bytes.size()) {
-        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(result.bytes.size() - done, 1u << 30));
-        DWORD read = 0;
-        if (!ReadFile(file.get(), &result.bytes[done], wanted, &read, nullptr)) return ReadFailure(GetLastError());
-        if (read == 0) break;  // it shrank meanwhile
-        done += read;
-    }
-    result.bytes.resize(done);
-    return result;
-}
-
 // A command posted by a menu that has just closed was chosen from the list in
 // use: it goes before any new list.
 bool CommandWaiting(HWND window) {
@@ -130,49 +114,130 @@ bool CommandWaiting(HWND window) {
     return PeekMessageW(&message, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != FALSE;
 }
 
-// One look at the file: a new list goes to `adopt`, a warning into a box.
-// Returns what the follower wants done next.
-launcher::FollowStep FollowOnce(const std::wstring& file, FileChanges& changes,
-                                launcher::RegistrationFollower& follower,
-                                const std::function<void(launcher::RegistrationList)>& adopt) {
-    try {
-        const ReadResult read = ReadNow(file);
-        launcher::FollowStep step = follower.Look(read, changes.Changed());
-        if (step.list) adopt(std::move(*step.list));
-        if (!step.warning.empty()) {
-            // Standing alone, as the version box does: owned by the hidden
-            // window it would hand that window the keyboard when closed.
-            MessageBoxW(nullptr, win32::WideFromCp932(step.warning).c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION);
-        }
-        return step;
-    } catch (...) {
-        return launcher::FollowStep{};  // out of memory: the launcher runs on; the next change looks again
-    }
+// Milliseconds from now until `at` (GetTickCount64), 0 when it has passed.
+DWORD Until(ULONGLONG at) {
+    const ULONGLONG now = GetTickCount64();
+    return at <= now ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(at - now, INFINITE - 1));
 }
 
 }  // namespace
 
-void RunFollowingRegistrations(HWND window, const std::wstring& file, launcher::RegistrationFollower& follower,
-                               const std::function<void(launcher::RegistrationList)>& adopt) {
-    FileChanges changes(file);
-    bool lookDue = true;  // the file may have changed before the watch began (the first menu was open)
-    bool retrying = false;  // a look caught the file mid-write: look again at retryAt
-    DWORD retryAt = 0;
-    bool lookOnInput = false;  // the file could not be read: look again before the next message
-    while (IsWindow(window)) {
-        if (changes.Changed()) lookDue = true;
-        if (retrying && static_cast<LONG>(GetTickCount() - retryAt) >= 0) lookDue = true;
-        if (lookDue && !CommandWaiting(window)) {
-            lookDue = false;
-            const launcher::FollowStep step = FollowOnce(file, changes, follower, adopt);
-            retrying = step.retryAfterMs != 0;
-            retryAt = GetTickCount() + step.retryAfterMs;
-            lookOnInput = step.lookAtNextInput;
-            continue;
+struct RegistrationWatch::Shared {
+    Shared(std::wstring path, launcher::RegistrationFollower following)
+        : file(std::move(path)), follower(std::move(following)) {}
+
+    const std::wstring file;
+    launcher::RegistrationFollower follower;  // the thread's alone
+    win32::UniqueKernelHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    win32::UniqueKernelHandle newsEvent{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    std::mutex lock;
+    News news;
+
+    void Tell(launcher::FollowStep& step) {
+        if (!step.list && step.warning.empty()) return;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (step.list) news.list = std::move(step.list);
+            if (!step.warning.empty()) news.warnings.push_back(std::move(step.warning));
         }
-        if (lookOnInput && HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0) {
-            lookOnInput = false;
-            lookDue = true;
+        SetEvent(newsEvent.get());
+    }
+
+    // One look at the file; returns when to look again even without a change.
+    std::optional<ULONGLONG> Look(FileChanges& changes) {
+        ReadResult read;
+        try {
+            read = win32::ReadWholeFile(file, false);
+        } catch (const std::bad_alloc&) {
+            read = ReadResult{ReadError::Other, ERROR_NOT_ENOUGH_MEMORY, false, {}};
+        }
+        launcher::FollowStep step = follower.Look(read, changes.Changed(), GetTickCount64());
+        try {
+            Tell(step);
+        } catch (...) {
+            // Out of memory: the list in use stays; a later look tells again.
+        }
+        if (step.lookAgainAfterMs == 0) return std::nullopt;
+        return GetTickCount64() + step.lookAgainAfterMs;
+    }
+
+    void Run() {
+        FileChanges changes(file);
+        bool lookDue = true;  // the file may have changed before the watch began
+        std::optional<ULONGLONG> lookAt;
+        ULONGLONG rewatchAt = 0;
+        DWORD rewatchMs = kRewatchFirstMs;
+        for (;;) {
+            if (!changes.Watching() && GetTickCount64() >= rewatchAt) {
+                if (changes.Watch()) {
+                    rewatchMs = kRewatchFirstMs;
+                } else {
+                    rewatchAt = GetTickCount64() + rewatchMs;
+                    rewatchMs = std::min(rewatchMs * 2, kRewatchMaxMs);
+                }
+                lookDue = true;  // whatever happened while nobody watched
+            }
+            if (lookDue || (lookAt && GetTickCount64() >= *lookAt)) {
+                lookDue = false;
+                lookAt = Look(changes);
+                continue;
+            }
+            DWORD timeout = lookAt ? Until(*lookAt) : INFINITE;
+            if (!changes.Watching()) timeout = std::min(timeout, Until(rewatchAt));
+            const HANDLE waits[] = {stop.get(), changes.Event()};
+            const DWORD woken = WaitForMultipleObjects(changes.Watching() ? 2 : 1, waits, FALSE, timeout);
+            if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return;
+            if (woken == WAIT_OBJECT_0 + 1 && changes.Changed()) lookDue = true;
+        }
+    }
+};
+
+namespace {
+
+DWORD WINAPI WatchThread(void* parameter) noexcept {
+    std::unique_ptr<std::shared_ptr<RegistrationWatch::Shared>> shared(
+        static_cast<std::shared_ptr<RegistrationWatch::Shared>*>(parameter));
+    try {
+        (*shared)->Run();
+    } catch (...) {
+        // Nothing leaves a thread: the launcher runs on with the list in use.
+    }
+    return 0;
+}
+
+}  // namespace
+
+RegistrationWatch::RegistrationWatch(std::wstring file, launcher::RegistrationFollower follower)
+    : shared_(std::make_shared<Shared>(std::move(file), std::move(follower))) {
+    if (!shared_->stop || !shared_->newsEvent) return;
+    auto* start = new (std::nothrow) std::shared_ptr<Shared>(shared_);
+    if (start == nullptr) return;
+    thread_.reset(CreateThread(nullptr, 0, &WatchThread, start, 0, nullptr));
+    if (!thread_) delete start;
+}
+
+RegistrationWatch::~RegistrationWatch() {
+    if (!thread_) return;
+    SetEvent(shared_->stop.get());
+    // A read that hangs on a share goes on alone; it keeps what it uses.
+    WaitForSingleObject(thread_.get(), kStopWaitMs);
+}
+
+HANDLE RegistrationWatch::NewsEvent() const { return thread_ ? shared_->newsEvent.get() : nullptr; }
+
+RegistrationWatch::News RegistrationWatch::TakeNews() {
+    std::lock_guard<std::mutex> guard(shared_->lock);
+    News taken = std::move(shared_->news);
+    shared_->news = News{};
+    return taken;
+}
+
+void RunWindowLoop(HWND window, HANDLE news, const std::function<void()>& takeNews) {
+    bool newsWaiting = false;
+    while (IsWindow(window)) {
+        if (newsWaiting && !CommandWaiting(window)) {
+            newsWaiting = false;
+            takeNews();
             continue;
         }
         MSG message;
@@ -187,12 +252,9 @@ void RunFollowingRegistrations(HWND window, const std::wstring& file, launcher::
             }
             continue;
         }
-        // Idle: no timeout unless a look caught the file mid-write.
-        const DWORD timeout =
-            retrying ? static_cast<DWORD>(std::max<LONG>(0, static_cast<LONG>(retryAt - GetTickCount()))) : INFINITE;
-        HANDLE event = changes.Event();
-        MsgWaitForMultipleObjectsEx(event != nullptr ? 1 : 0, event != nullptr ? &event : nullptr, timeout, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+        const DWORD woken = MsgWaitForMultipleObjectsEx(news != nullptr ? 1 : 0, news != nullptr ? &news : nullptr,
+                                                        INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (news != nullptr && woken == WAIT_OBJECT_0) newsWaiting = true;
     }
 }
 

@@ -5,17 +5,16 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <vector>
-
 namespace tobi {
 namespace {
 
 const wchar_t kShortcutName[] = L"\\Tobi.lnk";
 
+// The folder's path even when it does not exist: nothing is created by asking.
 std::wstring UserStartupFolder() {
     PWSTR folder = nullptr;
     std::wstring result;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &folder))) result = folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_DONT_VERIFY, nullptr, &folder))) result = folder;
     CoTaskMemFree(folder);
     return result;
 }
@@ -23,9 +22,10 @@ std::wstring UserStartupFolder() {
 // An IShellLinkW released on every path out.
 struct ShellLink {
     IShellLinkW* link = nullptr;
+    HRESULT made = E_FAIL;
     ShellLink() {
-        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                         reinterpret_cast<void**>(&link));
+        made = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link));
     }
     ~ShellLink() {
         if (link != nullptr) link->Release();
@@ -34,14 +34,14 @@ struct ShellLink {
     ShellLink& operator=(const ShellLink&) = delete;
 
     // Saves to or loads from `path` through the link's IPersistFile.
-    bool Persist(const std::wstring& path, bool save) {
+    HRESULT Persist(const std::wstring& path, bool save) {
+        if (link == nullptr) return FAILED(made) ? made : E_FAIL;
         IPersistFile* file = nullptr;
-        if (link == nullptr || FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            return false;
-        }
-        const HRESULT result = save ? file->Save(path.c_str(), TRUE) : file->Load(path.c_str(), STGM_READ);
+        HRESULT result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+        if (FAILED(result)) return result;
+        result = save ? file->Save(path.c_str(), TRUE) : file->Load(path.c_str(), STGM_READ);
         file->Release();
-        return SUCCEEDED(result);
+        return result;
     }
 };
 
@@ -58,44 +58,79 @@ std::wstring LinkText(Getter get) {
     return std::wstring();
 }
 
-// A folder's path without the backslash that may end it ("C:\\" stays whole).
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    if (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
 bool SamePath(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
            CSTR_EQUAL;
 }
 
+std::wstring FailureText(const wchar_t* what, const std::wstring& folder, long code) {
+    std::wstring text = what;
+    text += L"\nスタートアップ フォルダー: " + folder;
+    wchar_t* reason = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&reason), 0,
+                                        nullptr);
+    if (length > 0 && reason != nullptr) {
+        std::wstring line(reason, length);
+        while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r' || line.back() == L' ')) line.pop_back();
+        text += L"\n" + line;
+    }
+    LocalFree(reason);
+    wchar_t number[16];
+    wsprintfW(number, L"0x%08lX", static_cast<unsigned long>(code));
+    return text + L"(エラーコード " + number + L")";
+}
+
 }  // namespace
 
-StartupShortcut::StartupShortcut(std::wstring folder) {
-    if (folder.empty()) folder = UserStartupFolder();
-    if (!folder.empty()) path_ = folder + kShortcutName;
+StartupShortcut::StartupShortcut(std::wstring folder) : folder_(folder.empty() ? UserStartupFolder() : folder) {}
+
+std::wstring StartupShortcut::Path() const { return folder_.empty() ? std::wstring() : folder_ + kShortcutName; }
+
+std::vector<std::wstring> StartupShortcut::Starting(const std::wstring& program) const {
+    std::vector<std::wstring> found;
+    if (folder_.empty() || program.empty()) return found;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder_ + L"\\*.lnk").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::wstring path = folder_ + L"\\" + entry.cFileName;
+        const std::optional<ShortcutTarget> target = Read(path);
+        if (target && SamePath(target->program, program)) found.push_back(path);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
 }
 
-bool StartupShortcut::Exists() const {
-    return !path_.empty() && GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool StartupShortcut::Create(const ShortcutTarget& target) const {
-    if (path_.empty()) return false;
-    ShellLink shortcut;
-    if (shortcut.link == nullptr || FAILED(shortcut.link->SetPath(target.program.c_str())) ||
-        FAILED(shortcut.link->SetWorkingDirectory(target.workingFolder.c_str()))) {
-        return false;
+long StartupShortcut::Create(const ShortcutTarget& target) const {
+    if (folder_.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    if (GetFileAttributesW(folder_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const int made = SHCreateDirectoryExW(nullptr, folder_.c_str(), nullptr);
+        if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) return HRESULT_FROM_WIN32(made);
     }
+    ShellLink shortcut;
+    if (shortcut.link == nullptr) return FAILED(shortcut.made) ? shortcut.made : E_FAIL;
+    HRESULT result = shortcut.link->SetPath(target.program.c_str());
+    if (SUCCEEDED(result)) result = shortcut.link->SetWorkingDirectory(target.workingFolder.c_str());
+    if (FAILED(result)) return result;
     shortcut.link->SetDescription(L"Tobi");
-    return shortcut.Persist(path_, true);
+    result = shortcut.Persist(Path(), true);
+    return SUCCEEDED(result) ? 0 : result;
 }
 
-bool StartupShortcut::Remove() const { return !path_.empty() && DeleteFileW(path_.c_str()) != FALSE; }
+long StartupShortcut::RemoveAll(const std::wstring& program) const {
+    long first = 0;
+    for (const std::wstring& path : Starting(program)) {
+        if (!DeleteFileW(path.c_str()) && first == 0) first = HRESULT_FROM_WIN32(GetLastError());
+    }
+    return first;
+}
 
-std::optional<ShortcutTarget> StartupShortcut::Read() const {
+std::optional<ShortcutTarget> StartupShortcut::Read(const std::wstring& path) {
     ShellLink shortcut;
-    if (path_.empty() || !shortcut.Persist(path_, false)) return std::nullopt;
+    if (FAILED(shortcut.Persist(path, false))) return std::nullopt;
     ShortcutTarget target;
     target.program = LinkText([&](wchar_t* buffer, int size) {
         return shortcut.link->GetPath(buffer, size, nullptr, SLGP_RAWPATH);
@@ -105,10 +140,25 @@ std::optional<ShortcutTarget> StartupShortcut::Read() const {
     return target;
 }
 
-bool StartupShortcut::Starts(const ShortcutTarget& target) const {
-    const std::optional<ShortcutTarget> read = Exists() ? Read() : std::nullopt;
-    return read && SamePath(read->program, target.program) &&
-           SamePath(WithoutTrailingBackslash(read->workingFolder), WithoutTrailingBackslash(target.workingFolder));
+SignInState ReadSignInState(const StartupShortcut& shortcut, const std::wstring& program) {
+    return SignInState{!shortcut.Starting(program).empty(), std::wstring()};
+}
+
+SignInState ToggleSignIn(const StartupShortcut& shortcut, const ShortcutTarget& target, bool shownChecked) {
+    SignInState state;
+    if (shownChecked) {
+        if (const long failed = shortcut.RemoveAll(target.program)) {
+            state.failure = FailureText(L"スタートアップ フォルダーから Tobi のショートカットを削除できませんでした。",
+                                        shortcut.Folder(), failed);
+        }
+    } else if (shortcut.Starting(target.program).empty()) {
+        if (const long failed = shortcut.Create(target)) {
+            state.failure = FailureText(L"スタートアップ フォルダーに Tobi のショートカットを作成できませんでした。",
+                                        shortcut.Folder(), failed);
+        }
+    }
+    state.runs = !shortcut.Starting(target.program).empty();
+    return state;
 }
 
 }  // namespace tobi

@@ -1,10 +1,14 @@
-// The shortcut in the user's Startup folder that starts the launcher when the
-// user signs in. Its working folder is the launcher's start-up folder, where
-// cr.x and opt.x live, so that a launcher started from there finds its files.
+// The shortcuts in the user's Startup folder that start the launcher when the
+// user signs in. The launcher makes Tobi.lnk, working in its start-up folder
+// where cr.x and opt.x live; a shortcut the user made by hand to the same
+// Tobi.exe counts just as well, so that ticking the item never makes a second.
+// Reading creates nothing; the calls wait on the file system and COM, so the
+// launcher makes them away from its window's thread.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tobi {
 
@@ -15,23 +19,40 @@ struct ShortcutTarget {
 
 class StartupShortcut {
 public:
-    // The user's Startup folder, or `folder` when one is given.
+    // The user's Startup folder, or `folder` when one is given; never created here.
     explicit StartupShortcut(std::wstring folder = std::wstring());
 
-    // The shortcut's full path, empty when the Startup folder is unknown.
-    const std::wstring& Path() const { return path_; }
-    bool Exists() const;
-    // Writes the shortcut, replacing one that is there; needs COM on this thread.
-    bool Create(const ShortcutTarget& target) const;
-    bool Remove() const;
-    // What the shortcut starts, from where; none when it cannot be read.
-    std::optional<ShortcutTarget> Read() const;
-    // Whether the shortcut starts `target`'s program in its working folder,
-    // the paths compared as the file system does, without case.
-    bool Starts(const ShortcutTarget& target) const;
+    const std::wstring& Folder() const { return folder_; }
+    // The full path of the shortcut the launcher makes, empty when the Startup folder is unknown.
+    std::wstring Path() const;
+
+    // The shortcuts (*.lnk) of the folder that start `program`, the paths
+    // compared as the file system does, without case; none when the folder is not there.
+    std::vector<std::wstring> Starting(const std::wstring& program) const;
+    // Writes Tobi.lnk for `target`, replacing one that is there and making the
+    // folder when it is missing; needs COM on this thread. 0, or the system's
+    // error (an HRESULT).
+    long Create(const ShortcutTarget& target) const;
+    // Removes every shortcut that starts `program`: 0, or the error of the first that stayed.
+    long RemoveAll(const std::wstring& program) const;
+    // What a shortcut starts, from where; none when it cannot be read.
+    static std::optional<ShortcutTarget> Read(const std::wstring& path);
 
 private:
-    std::wstring path_;
+    std::wstring folder_;
 };
+
+// What the tray item shows and what its choice did, for the window's thread.
+struct SignInState {
+    bool runs = false;      // some shortcut starts this launcher
+    std::wstring failure;   // the 警告 text when the choice could not be carried out
+};
+
+// Reads the state; creates nothing.
+SignInState ReadSignInState(const StartupShortcut& shortcut, const std::wstring& program);
+// The tray item chosen while it showed `shownChecked`: unticking removes every
+// shortcut that starts `target.program`; ticking makes Tobi.lnk unless one
+// starts it already. The state afterwards, with the failure told.
+SignInState ToggleSignIn(const StartupShortcut& shortcut, const ShortcutTarget& target, bool shownChecked);
 
 }  // namespace tobi

@@ -231,7 +231,8 @@ TEST(LaunchRequest, ShiftRunsAsAdministratorCtrlShowsTheFolderWhatIsGoneIsNotSho
         std::optional<launcher::ShellRequest> request;
     };
     const Case cases[] = {
-        {"C:\\ソ\\a.exe", LaunchMode::Open, {}, launcher::ShellRequest{"", "C:\\ソ\\a.exe", "-x", ""}},
+        {"C:\\ソ\\a.exe", LaunchMode::Open, {}, launcher::ShellRequest{"", "C:\\ソ\\a.exe", "-x", "C:\\ソ"}},
+        {"C:\\a.exe", LaunchMode::Open, {}, launcher::ShellRequest{"", "C:\\a.exe", "-x", "C:"}},
         {"C:\\ソ\\a.exe", LaunchMode::RunAsAdministrator, {}, launcher::ShellRequest{"runas", "C:\\ソ\\a.exe", "-x", "C:\\ソ"}},
         {"C:\\a.exe", LaunchMode::RunAsAdministrator, {}, launcher::ShellRequest{"runas", "C:\\a.exe", "-x", "C:\\"}},
         {"C:\\ソ\\a.exe", LaunchMode::ShowInFolder, {"C:\\ソ\\a.exe", "C:\\ソ"},
@@ -277,6 +278,39 @@ TEST(MenuKeys, ControlCharactersAreLettersOnlyWithCtrlAndCtrlDigitsAreDigits) {
     EXPECT_EQ(launcher::DigitOfKey('7'), '7');
     EXPECT_EQ(launcher::DigitOfKey(launcher::vkey::kNumpad0 + 9), '9');
     EXPECT_EQ(launcher::DigitOfKey('A'), 0);
+}
+
+// Letters and Backspaces typed into the open menu, walked as the menu walks
+// them ('<' is Backspace): where each sequence ends, the item chosen or the
+// levels still open.
+TEST(MenuKeys, BackspaceTakesBackTheLastLetterAsInATextField) {
+    const MenuNode menu = BuildLetterMenu(
+        LoadRegistrationList("C:\\a\\not.exe\r\nC:\\a\\nob.exe\r\nC:\\a\\pad.exe\t\tp\r\n").list);
+    const auto walk = [&menu](const std::string& keys) {
+        std::vector<const MenuNode*> open = {&menu};
+        launcher::TypedLetters typed;
+        for (const char key : keys) {
+            if (key == '<') {
+                if (typed.TakeBack(static_cast<int>(open.size()))) open.pop_back();
+                continue;
+            }
+            typed.Typed(static_cast<int>(open.size()));
+            const std::vector<int> found = launcher::MnemonicPositions(*open.back(), key);
+            if (found.empty()) continue;
+            const MenuNode& next = open.back()->children[static_cast<std::size_t>(found[0])];
+            if (!next.isPopup) return "chose " + next.text;
+            open.push_back(&next);
+        }
+        std::string levels = "open:";
+        for (std::size_t level = 1; level < open.size(); ++level) levels += " " + open[level]->text;
+        return levels;
+    };
+    const std::pair<const char*, std::string> rows[] = {
+        {"NOT", "chose not.exe(&T)"},     {"NOX<T", "chose not.exe(&T)"}, {"NP<OT", "chose not.exe(&T)"},
+        {"NOQ<<OB", "chose nob.exe(&B)"},  {"NO<<", "open:"},           {"<<N", "open: (&N)"},
+        {"N<<<P", "chose pad.exe(&P)"},   {"NOX<", "open: (&N) (&O)"}, {"N<O", "open: (&O)"},
+    };
+    for (const auto& [keys, end] : rows) EXPECT_EQ(walk(keys), end) << keys;
 }
 
 TEST(LetterMenu, GivesWhatPruningTheWholeTemplateGives) {

@@ -197,6 +197,7 @@ TEST(ReadOptions, WriteFailureLeavesTheDefaultsInMemory) {
 // A store whose file cannot be read (held by another program).
 struct UnreadableStore : MemoryFileStore {
     ReadResult ReadOrCreate(const std::string&) override { return {ReadError::InUse, 32, false, {}}; }
+    ReadResult Read(const std::string&) override { return {ReadError::InUse, 32, false, {}}; }
 };
 
 TEST(ReadOptions, UnreadableFileGivesDefaultsAndIsNotOverwritten) {
@@ -223,7 +224,7 @@ TEST(WriteOptions, ReplacesReadOnlyAndReportsFailures) {
 
 // fullscreen.x, beside opt.x: only a value line of 0 turns the quiet off; any
 // other bytes, an unreadable or a missing file (never created by reading) give
-// the default.
+// the default, and only the unreadable one a warning.
 TEST(FullScreenSetting, OnlyAZeroValueLineTurnsItOff) {
     using launcher::BuildFullScreenSettingText;
     EXPECT_EQ(BuildFullScreenSettingText(true), "[ FullScreen_NoSummon ] =\r\n1\r\n");
@@ -235,23 +236,29 @@ TEST(FullScreenSetting, OnlyAZeroValueLineTurnsItOff) {
     for (const auto& [bytes, quiet] : files) {
         MemoryFileStore store;
         store.files["fullscreen.x"] = bytes;
-        EXPECT_EQ(launcher::ReadFullScreenSetting(store, "fullscreen.x"), quiet) << bytes;
+        const auto read = launcher::ReadFullScreenSetting(store, "fullscreen.x");
+        EXPECT_EQ(read.quietOverFullScreen, quiet) << bytes;
+        EXPECT_EQ(read.warning, "") << bytes;
     }
     UnreadableStore unreadable;
     unreadable.files["fullscreen.x"] = BuildFullScreenSettingText(false);
-    EXPECT_TRUE(launcher::ReadFullScreenSetting(unreadable, "fullscreen.x"));
+    const auto refused = launcher::ReadFullScreenSetting(unreadable, "fullscreen.x");
+    EXPECT_TRUE(refused.quietOverFullScreen);
+    EXPECT_NE(refused.warning.find("fullscreen.x を"), std::string::npos) << refused.warning;
+    EXPECT_NE(refused.warning.find("既定のとおりオン"), std::string::npos) << refused.warning;
     MemoryFileStore fresh;
-    EXPECT_TRUE(launcher::ReadFullScreenSetting(fresh, "fullscreen.x"));
+    EXPECT_TRUE(launcher::ReadFullScreenSetting(fresh, "fullscreen.x").quietOverFullScreen);
     EXPECT_EQ(fresh.files.count("fullscreen.x"), 0u);
+    EXPECT_EQ(fresh.writeCount, 0);
 }
 
 TEST(FullScreenSetting, ToggleReplacesTheReadOnlyFileOrWarnsAndKeepsTheChoiceForThisRun) {
     MemoryFileStore store;
     store.files["opt.x"] = kDefaultFile;
-    bool quiet = launcher::ReadFullScreenSetting(store, "fullscreen.x");
+    bool quiet = launcher::ReadFullScreenSetting(store, "fullscreen.x").quietOverFullScreen;
     EXPECT_EQ(launcher::ToggleFullScreenSetting(quiet, store, "fullscreen.x"), "");
     EXPECT_FALSE(quiet);
-    EXPECT_FALSE(launcher::ReadFullScreenSetting(store, "fullscreen.x"));
+    EXPECT_FALSE(launcher::ReadFullScreenSetting(store, "fullscreen.x").quietOverFullScreen);
     EXPECT_EQ(store.readOnly.count("fullscreen.x"), 1u);
     EXPECT_EQ(store.files["opt.x"], kDefaultFile);
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "launcher/trigger.h"
+#include "common/tap_rule.h"
 #include "vantoke/notice_queue.h"
 
-class LauncherModel : public launcher::HookControl {
+class LauncherModel : public taps::HookControl {
 public:
     // Event times count milliseconds from `firstStamp` on the stamp clock.
     LauncherModel(int countIndex, int speed, int firstStamp = 100000)
@@ -23,7 +23,7 @@ public:
         switch (notice.kind) {
             case vantoke::KeyNotice::WatchedKey: {
                 const int stamp = static_cast<int>((firstStamp_ + static_cast<long long>(notice.time)) %
-                                                   launcher::kStampModulus);
+                                                   taps::kStampModulus);
                 const bool summons = trigger.OnKeyNotification(stamp, countIndex_, speed_);
                 summonCount += summons;
                 return summons;
@@ -44,7 +44,7 @@ public:
     }
 
     unsigned action = 0;
-    launcher::KeyPressTrigger trigger{*this};
+    taps::KeyPressTrigger trigger{*this};
     std::vector<vantoke::KeyNotice> handled;
     int summonCount = 0;
 

@@ -25,12 +25,13 @@ INPUT Key(UINT virtualKey, bool up);
 bool Send(std::vector<INPUT> inputs);
 
 // A message-only window on the test thread that takes the hook's notices as
-// LauncherWindow does: the hook decides the summons by the launcher's rule.
+// LauncherWindow does: the hook decides the summons by the launcher's rule;
+// it has no menu and answers each summons so, that the next may begin.
 class LauncherStandIn {
 public:
-    explicit LauncherStandIn(vantoke::HookState& hookState) : hookState_(hookState) {
+    explicit LauncherStandIn(vantoke::KeyboardHook& hook) : hook_(hook), hookState_(hook.State()) {
         window_ = CreateMessageOnlyWindow(L"VantokeWatchdogTestSink");
-        vantoke::SetTapRule(hookState, {kCountIndex, kSpeed});
+        vantoke::SetTapRule(hookState_, {kCountIndex, kSpeed});
     }
     ~LauncherStandIn() { DestroyWindow(window_); }
     LauncherStandIn(const LauncherStandIn&) = delete;
@@ -89,10 +90,13 @@ private:
                 continue;
             }
             ++posted;
-            summons += message.message == WM_HSCROLL && vantoke::IsSummons(static_cast<unsigned>(message.wParam));
+            if (message.message != WM_HSCROLL || !vantoke::IsSummons(static_cast<unsigned>(message.wParam))) continue;
+            ++summons;
+            hook_.PostMenuState(vantoke::MenuState::Refused, vantoke::SummonsSerial(static_cast<unsigned>(message.wParam)));
         }
     }
 
+    vantoke::KeyboardHook& hook_;
     vantoke::HookState& hookState_;
     HWND window_ = nullptr;
 };
@@ -157,7 +161,7 @@ protected:
     }
 
     std::unique_ptr<vantoke::KeyboardHook> hook = std::make_unique<vantoke::KeyboardHook>();
-    LauncherStandIn launcherWindow{hook->State()};
+    LauncherStandIn launcherWindow{*hook};
 };
 
 TEST_F(VantokeWatchdog, WatchesRawKeyboardInputWhileTheHookRuns) {
@@ -211,7 +215,7 @@ TEST_F(VantokeWatchdog, KeysMissedAllAtOnceAreReplayedInOrderAfterTheSequenceIsF
     ASSERT_TRUE(launcherWindow.HandleUntilSentinel());
     EXPECT_EQ(launcherWindow.posted, 0);
     // The chord ended the press before it: only the last tap counts.
-    const launcher::KeyPressTrigger& trigger = hook->State().summons.Trigger();
+    const taps::KeyPressTrigger& trigger = hook->State().summons.Trigger();
     EXPECT_EQ(trigger.pressCount(), 1);
     EXPECT_EQ(trigger.triggerState(), 0);
     PacedTaps(launcherWindow, 3);  // the hook is back in step
@@ -243,7 +247,7 @@ TEST_F(VantokeWatchdog, TheReinstalledHookGoesWithStop) {
 
     // A second hook, with its own stand-in, shows when the taps have gone through.
     vantoke::KeyboardHook witnessHook;
-    LauncherStandIn witness(witnessHook.State());
+    LauncherStandIn witness(witnessHook);
     witnessHook.SetTarget(witness.Window());
     ASSERT_NE(witnessHook.Start(), nullptr);
     const int before = launcherWindow.posted;
@@ -269,7 +273,7 @@ TEST(VantokeWatchdogBeside, TheProgramsOwnRawKeyboardInputIsLeftAlone) {
     ASSERT_TRUE(RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard)));
     {
         vantoke::KeyboardHook hook;
-        LauncherStandIn launcherWindow(hook.State());
+        LauncherStandIn launcherWindow(hook);
         hook.SetTarget(launcherWindow.Window());
         ASSERT_NE(hook.Start(), nullptr);
         EXPECT_EQ(RawKeyboardTarget(), own);

@@ -224,8 +224,8 @@ TEST_F(LauncherTest, ShiftStartsCtrlShowsTheEntryAndTheTrayItemMakesAndRemovesTh
     ASSERT_NO_FATAL_FAILURE(Choose("AB"));
     e2e::PressKey(VK_RETURN);  // the first item, abh, is highlighted
     EXPECT_EQ(WaitForProbeRecords(folder.File(L"abh"), 1).size(), 1u) << Describe();
-    ASSERT_NO_FATAL_FAILURE(Choose("AB"));
-    e2e::PressKey(VK_BACK);
+    ASSERT_NO_FATAL_FAILURE(Choose("ABX"));
+    e2e::PressKey(VK_BACK);  // takes back the X, which matched nothing
     e2e::PressKey(VK_TAB);
     e2e::PressKey(VK_DOWN);
     e2e::KeyDown(VK_SHIFT);
@@ -331,6 +331,35 @@ TEST_F(LauncherTest, TheRunningLauncherFollowsCrx) {
     EXPECT_EQ(e2e::ReadProbeLog(folder.File(L"delta")).size(), 2u) << "delta started for gamma's choice";
 }
 
+// Nothing keeps the launcher from its taps: a folder in cr.x's place, then a
+// good list again, then the registrar opened and left with No.
+TEST_F(LauncherTest, EveryTapIsAnsweredThroughAFolderNamedCrXAndTheRegistrarsEnd) {
+    ASSERT_TRUE(CreateDirectoryW(folder.File(L"cr.x").c_str(), nullptr));
+    ASSERT_TRUE(folder.CopyFromBuild({L"Parvane.exe"}));
+    ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
+    for (int summons = 0; summons < 3; ++summons) {
+        HWND menu = Summon();
+        ASSERT_NE(menu, nullptr) << "summons " << summons << "\n" << Describe();
+        ASSERT_NO_FATAL_FAILURE(CloseMenu(menu));
+    }
+    ASSERT_TRUE(RemoveDirectoryW(folder.File(L"cr.x").c_str()));
+    ASSERT_NO_FATAL_FAILURE(ReplaceRegistrationFile({e2e::Cp932(AddProbe(L"abc")) + "\t\tabc"}));
+    ASSERT_NO_FATAL_FAILURE(Choose("ABC"));
+    ASSERT_EQ(WaitForProbeRecords(folder.File(L"abc"), 1).size(), 1u) << "the good list was not taken\n" << Describe();
+
+    e2e::Process parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"", folder.Path());
+    HWND dialog = e2e::WaitForWindow({L"Register", e2e::kDialogClass, parvane.Id()});
+    ASSERT_NE(dialog, nullptr) << Describe();
+    PostMessageW(dialog, WM_CLOSE, 0, 0);  // Esc, as the close box
+    HWND question = e2e::WaitForWindow({L"警告", e2e::kDialogClass, parvane.Id()});
+    ASSERT_NE(question, nullptr) << Describe();
+    ASSERT_TRUE(e2e::PressButton(question, IDNO));
+    ASSERT_TRUE(parvane.WaitForExit()) << Describe();
+    HWND menu = Summon();
+    ASSERT_NE(menu, nullptr) << "no menu after the registrar's end\n" << Describe();
+    CloseMenu(menu);
+}
+
 TEST_F(LauncherTest, SlowTapsAndChordsDoNotSummonButBareTapsStillDo) {
     ASSERT_NO_FATAL_FAILURE(StartLauncherPastItsMenu());
 
@@ -375,8 +404,10 @@ TEST_F(LauncherTest, TapsMadeWhileTheLauncherIsBusyCountWhenTheyWereMade) {
 // 0-50 ms after the last tap and 20-30 ms apart, while the launcher's thread
 // is held busy for 2 s (as a hide after a launch holds it on a slow X server).
 // Each entry starts, Ctrl held at the choice shows the entry's folder instead,
-// and the editor in front gets none of the letters; plain typing after a tap
-// that completes no summons reaches it.
+// and the editor in front gets none of the letters; a typo taken back with
+// Backspace ('<') is as if never typed; taps again before the menu shows
+// ("-") start nothing, so no menu comes after the launch. Plain typing after
+// a tap that completes no summons reaches the editor.
 TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFront) {
     const std::wstring notepad = AddProbe(L"notepad"), calc = AddProbe(L"calc");
     ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(),
@@ -399,7 +430,7 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
     const struct {
         DWORD afterTapsMs, gapMs;
         const char* words;  // each after taps of its own, all while the launcher is busy; a small letter with Ctrl
-    } bursts[] = {{0, 20, "NOT"}, {25, 30, "CAL"}, {50, 25, "NOT"}, {10, 20, "NOT CAL"}, {30, 20, "CAl"}};
+    } bursts[] = {{0, 20, "NOT"}, {25, 30, "CAL"}, {50, 25, "NO<OT"}, {10, 20, "NOT -"}, {30, 20, "CAl"}};
     std::size_t notepads = 0, calcs = 0;
     for (const auto& burst : bursts) {
         ASSERT_TRUE(e2e::BringToForeground(editor)) << Describe();
@@ -412,19 +443,26 @@ TEST_F(LauncherTest, LettersTypedBeforeTheMenuShowsReachItAndNeverTheProgramInFr
             for (std::string word; words >> word;) {
                 e2e::TapKey(VK_CONTROL, 3, 100);
                 e2e::Sleep(burst.afterTapsMs);
-                for (const char letter : word) {
+                std::string meant;
+                for (const char letter : word == "-" ? std::string() : word) {
                     if (std::islower(letter)) e2e::KeyDown(VK_CONTROL);
-                    e2e::PressKey(static_cast<WORD>(std::toupper(letter)));
+                    e2e::PressKey(letter == '<' ? WORD{VK_BACK} : static_cast<WORD>(std::toupper(letter)));
                     if (std::islower(letter)) e2e::KeyUp(VK_CONTROL);
                     e2e::Sleep(burst.gapMs);
+                    if (letter == '<' && !meant.empty()) meant.pop_back();
+                    if (letter != '<') meant += letter;
                 }
-                notepads += word == "NOT";
-                calcs += word == "CAL";
+                notepads += meant == "NOT";
+                calcs += meant == "CAL";
             }
             e2e::Sleep(static_cast<DWORD>(2000 - std::min<ULONGLONG>(2000, GetTickCount64() - start)));
         }
         EXPECT_EQ(WaitForProbeRecords(folder.File(L"notepad"), notepads).size(), notepads) << Describe();
         EXPECT_EQ(WaitForProbeRecords(folder.File(L"calc"), calcs).size(), calcs) << Describe();
+        if (std::string(burst.words).find('-') != std::string::npos) {
+            WaitUntilIdle();
+            EXPECT_EQ(CountMenus(), 0) << "a menu nobody asked for, after " << burst.words << "\n" << Describe();
+        }
     }
     HWND shown = e2e::WaitForWindow({L"calc", L"", 0});
     EXPECT_NE(shown, nullptr) << "no file manager on the entry's folder\n" << Describe();

@@ -1,12 +1,14 @@
-// The key-press trigger: counts quick presses of the watched key from the hook
-// library's notifications and says when the letter menu is to be summoned.
+// The tap rule: counts quick presses of the watched key and says when the
+// letter menu is to be summoned. The keyboard hook runs it at the key event,
+// by the event's own time, with the launcher's options; one definition below
+// both of them.
 #pragma once
 
 #include <cstdint>
 
-namespace launcher {
+namespace taps {
 
-// The launcher's side of the hook library, as far as the trigger needs it.
+// What the trigger sets on the hook that watches for it.
 class HookControl {
 public:
     virtual ~HookControl() = default;
@@ -72,4 +74,4 @@ private:
     bool sequenceBroken_ = true;
 };
 
-}  // namespace launcher
+}  // namespace taps

@@ -1,4 +1,4 @@
-#include "launcher/trigger.h"
+#include "common/tap_rule.h"
 
 #include <climits>
 #include <vector>
@@ -7,9 +7,9 @@
 
 namespace {
 
-using launcher::KeyPressTrigger;
+using taps::KeyPressTrigger;
 
-struct RecordingHook : launcher::HookControl {
+struct RecordingHook : taps::HookControl {
     std::vector<unsigned> actions;
     void SetAction(unsigned action) override { actions.push_back(action); }
 };
@@ -32,39 +32,39 @@ struct Keyboard {
     // Key down at `stamp`, key up 30 ms later when the hook is on key-ups.
     bool Tap(int stamp) {
         const bool summon = Notify(stamp);
-        if (trigger.triggerState() == 1) Notify((stamp + 30) % launcher::kStampModulus);
+        if (trigger.triggerState() == 1) Notify((stamp + 30) % taps::kStampModulus);
         return summon;
     }
 };
 
 TEST(TimeStamp, MillisecondsModuloThousandSeconds) {
-    EXPECT_EQ(launcher::TimeStamp(0, 0), 0);
-    EXPECT_EQ(launcher::TimeStamp(1700000123, 456), 123456);
-    EXPECT_EQ(launcher::TimeStamp(1700000999, 999), 999999);
-    EXPECT_EQ(launcher::TimeStamp(1700001000, 0), 0);
-    EXPECT_EQ(launcher::TimeStamp(-1, 5), 999005);  // a clock before the epoch stays in range
-    EXPECT_EQ(launcher::StampFromEpochMs(1700000123456LL), 123456);
-    EXPECT_EQ(launcher::StampFromEpochMs(-995), 999005);
-    EXPECT_EQ(launcher::EpochMsFromFileTime(116444736000000000ULL + 12345678), 1234);  // 1970 plus 1.2345678 s
+    EXPECT_EQ(taps::TimeStamp(0, 0), 0);
+    EXPECT_EQ(taps::TimeStamp(1700000123, 456), 123456);
+    EXPECT_EQ(taps::TimeStamp(1700000999, 999), 999999);
+    EXPECT_EQ(taps::TimeStamp(1700001000, 0), 0);
+    EXPECT_EQ(taps::TimeStamp(-1, 5), 999005);  // a clock before the epoch stays in range
+    EXPECT_EQ(taps::StampFromEpochMs(1700000123456LL), 123456);
+    EXPECT_EQ(taps::StampFromEpochMs(-995), 999005);
+    EXPECT_EQ(taps::EpochMsFromFileTime(116444736000000000ULL + 12345678), 1234);  // 1970 plus 1.2345678 s
 }
 
 // A key event is stamped when it was made, however late it is handled.
 TEST(TimeStamp, KeyEventsAreStampedFromTheirOwnTick) {
     const long long now = 1700000500000LL;  // stamp 500,000
-    EXPECT_EQ(launcher::EventStamp(now, 90000, 88000), 498000);
-    EXPECT_EQ(launcher::EventStamp(now, 5, 0xFFFFFFF0u), 499979);      // the tick clock wrapped in between
-    EXPECT_EQ(launcher::EventStamp(1700000000100LL, 1000, 800), 999900);  // and the stamp did too
-    EXPECT_EQ(launcher::EventStamp(now, 90000, 0), 500000);            // no time given: now
-    EXPECT_EQ(launcher::EventStamp(now, 90000, 90002), 500000);        // ahead of the clock: now
+    EXPECT_EQ(taps::EventStamp(now, 90000, 88000), 498000);
+    EXPECT_EQ(taps::EventStamp(now, 5, 0xFFFFFFF0u), 499979);      // the tick clock wrapped in between
+    EXPECT_EQ(taps::EventStamp(1700000000100LL, 1000, 800), 999900);  // and the stamp did too
+    EXPECT_EQ(taps::EventStamp(now, 90000, 0), 500000);            // no time given: now
+    EXPECT_EQ(taps::EventStamp(now, 90000, 90002), 500000);        // ahead of the clock: now
 }
 
 TEST(LongestGap, EightTimesSpeedPlus120WithoutOverflow) {
-    EXPECT_EQ(launcher::LongestGap(0), 120);
-    EXPECT_EQ(launcher::LongestGap(50), 520);
-    EXPECT_EQ(launcher::LongestGap(100), 920);
-    EXPECT_EQ(launcher::LongestGap(-15), 0);
-    EXPECT_EQ(launcher::LongestGap(INT_MAX), 8LL * INT_MAX + 120);
-    EXPECT_EQ(launcher::LongestGap(INT_MIN), 8LL * INT_MIN + 120);
+    EXPECT_EQ(taps::LongestGap(0), 120);
+    EXPECT_EQ(taps::LongestGap(50), 520);
+    EXPECT_EQ(taps::LongestGap(100), 920);
+    EXPECT_EQ(taps::LongestGap(-15), 0);
+    EXPECT_EQ(taps::LongestGap(INT_MAX), 8LL * INT_MAX + 120);
+    EXPECT_EQ(taps::LongestGap(INT_MIN), 8LL * INT_MIN + 120);
 }
 
 TEST(KeyPressTrigger, DefaultsSummonAtTheThirdPressWithin520Ms) {

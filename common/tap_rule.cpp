@@ -1,8 +1,8 @@
-#include "launcher/trigger.h"
+#include "common/tap_rule.h"
 
 #include <climits>
 
-namespace launcher {
+namespace taps {
 
 int TimeStamp(long long secondsSinceEpoch, int milliseconds) {
     const long long seconds = ((secondsSinceEpoch % 1000) + 1000) % 1000;
@@ -86,4 +86,4 @@ void KeyPressTrigger::StartSequence(int stamp) {
     sequenceBroken_ = false;
 }
 
-}  // namespace launcher
+}  // namespace taps
