@@ -6,10 +6,8 @@
 // same entries; a file made only of well-formed lines comes back byte for byte;
 // entries the registrar makes itself (a dropped path and the settings dialog's
 // name field) survive a write and a read unchanged. The reading for a merge
-// accounts for the whole text: every byte but CR, LF and NUL lies in one of
-// its entries or in one of its unreadable pieces, its entries are the plain
-// reading's less some, and a file it takes for a list is exactly its entries
-// and has no line the plain reading takes for an entry with text left out.
+// puts every byte but CR, LF and NUL in one of its entries (the plain
+// reading's, less some) or its unreadable pieces; a list is its entries' text.
 #include "fuzz_support.h"
 #include "registrar/entry_settings.h"
 #include "registrar/registration_file.h"
@@ -67,35 +65,23 @@ void CheckListReading(const std::string& bytes, const std::vector<std::string>& 
                       const std::vector<Entry>& parsed) {
     const std::string breaks("\r\n\0", 3);
     const registrar::RegistrationList list = registrar::ReadRegistrationList(bytes);
-    std::size_t accounted = 0;
-    for (const Entry& entry : list.entries) {
-        FUZZ_CHECK((entry.folderText + entry.nameField).find_first_of(breaks) == std::string::npos);
-        accounted += entry.folderText.size() + entry.nameField.size();
-    }
-    for (const std::string& piece : list.unreadable) {
-        FUZZ_CHECK(!piece.empty());
-        FUZZ_CHECK(piece.find_first_of(breaks) == std::string::npos);
-        FUZZ_CHECK(bytes.find(piece) != std::string::npos);
-        accounted += piece.size();
-    }
-    const std::string text = WithoutBytes(bytes, breaks);
-    FUZZ_CHECK(accounted == text.size());
-
     std::size_t matched = 0;
     for (const Entry& entry : parsed) {
         if (matched < list.entries.size() && entry == list.entries[matched]) ++matched;
     }
     FUZZ_CHECK(matched == list.entries.size());
-    if (list.IsList()) {
-        std::vector<Entry> withoutBreaks;  // a line of nothing but a lone CR or LF holds no text
-        for (const Entry& entry : parsed) {
-            if ((entry.folderText + entry.nameField).find_first_of(breaks) == std::string::npos) {
-                withoutBreaks.push_back(entry);
-            }
-        }
-        FUZZ_CHECK(list.entries == withoutBreaks);
-        FUZZ_CHECK(WithoutBytes(registrar::BuildRegistrationText(list.entries), breaks) == text);
+    std::string entryText;  // what the entries hold, in file order
+    for (const Entry& entry : list.entries) entryText += entry.folderText + entry.nameField;
+    std::size_t pieceBytes = 0;
+    for (const std::string& piece : list.unreadable) {
+        FUZZ_CHECK(!piece.empty() && piece.find_first_of(breaks) == std::string::npos);
+        FUZZ_CHECK(bytes.find(piece) != std::string::npos);
+        pieceBytes += piece.size();
     }
+    const std::string text = WithoutBytes(bytes, breaks);
+    FUZZ_CHECK(entryText.find_first_of(breaks) == std::string::npos);
+    FUZZ_CHECK(entryText.size() + pieceBytes == text.size());
+    if (list.IsList()) FUZZ_CHECK(entryText == text);
     const bool onlyCrLf =
         fuzz::CountOf(bytes, '\r') == allLines.size() && fuzz::CountOf(bytes, '\n') == allLines.size();
     if (IsWellFormed(bytes, allLines) && onlyCrLf) FUZZ_CHECK(list.IsList());

@@ -20,12 +20,10 @@ TEST(FileFailureMessages, NameTheCauseTheCodeAndWhatBecameOfCrX) {
     CommitResult unreadable;
     unreadable.status = CommitStatus::Unreadable;
     unreadable.read = {ReadError::AccessDenied, 5, false, {}};
-    CommitResult changing;
+    CommitResult changing, gone, noList;
     changing.status = CommitStatus::KeptChanging;
     changing.attempts = kCommitAttempts;
-    CommitResult gone;
     gone.read.missing = true;
-    CommitResult noList;
     noList.unreadable = {"C:\\t\\a.exe"};
     std::vector<std::string> lines(12, "C:\\t\\x.exe");
     lines[0] = std::string(79, 'x') + "表表";  // cut after the 80th character, never inside one
@@ -46,10 +44,10 @@ TEST(FileFailureMessages, NameTheCauseTheCodeAndWhatBecameOfCrX) {
         {CommitFailureMessage(unreadable), "cr.x を読み取る権限がありません。(エラーコード 5)"},
         {CommitFailureMessage(CommitResult{}), "予期しないエラーが発生しました。\n"},
         {CommitFailureMessage(changing), "5 回続けて cr.x を書き換えたため、登録は実行されませんでした。"},
-        {UnmergedCommitMessage(gone), "cr.x が見つかりませんでした。"},
-        {UnmergedCommitMessage(gone), "このウィンドウの一覧をそのまま cr.x に書き込みました。"},
-        {UnmergedCommitMessage(noList), "登録の一覧として読み取れない形"},
-        {UnmergedCommitMessage(noList), "読み取れなかった行は、このあと一覧で示します。"},
+        {UnmergedCommitMessage(gone), "cr.x が見つかりませんでした。ほかのプログラムが削除したか"},
+        {UnmergedCommitMessage(noList), "(改行が CR LF でない行、CR LF で終わっていない最後の行、NUL のあとの文字など)"
+                                        "\n\nほかのウィンドウやプログラムでの変更を取り込めないため、このウィンドウの一覧を"
+                                        "そのまま cr.x に書き込みました。読み取れなかった行は、このあと一覧で示します。"},
         {UnreadableLinesMessage(lines), "\n\n" + std::string(79, 'x') + "表...\nC:\\t\\x.exe\n"},
         {UnreadableLinesMessage(lines), "\nほか 2 行\n"},
     };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/support/memory_file_store.h"
 
 namespace {
@@ -64,33 +66,20 @@ TEST(RegistrationFile, MalformedLinesAreKeptVisible) {
 // Hand edits: every byte of text is in an entry or in a reported piece.
 TEST(RegistrationFile, ReadingForAMergeKeepsTheTextThatIsNoEntry) {
     using namespace std::string_literals;
-    struct Row {
-        const char* what;
-        std::string bytes;
-        std::vector<Entry> entries;
-        std::vector<std::string> unreadable;
-    };
+    const Entry a{"a.exe", "C:\\t\\"}, c{"c.exe\t-o", "C:\\t\\"};
     std::string thousandAndOne;
     for (int i = 0; i < 1001; ++i) thousandAndOne += "C:\\d\\f" + std::to_string(i) + ".exe\r\n";
-    const Entry a{"a.exe", "C:\\t\\"}, c{"c.exe\t-o", "C:\\t\\"};
-    const Row rows[] = {
-        {"a list, empty lines skipped", "C:\\t\\a.exe\r\n\r\nC:\\t\\c.exe\t-o\r\n", {a, c}, {}},
-        {"empty", "", {}, {}},
-        {"LF ends (an editor's save)", "C:\\t\\a.exe\nC:\\t\\b.exe\n", {}, {"C:\\t\\a.exe", "C:\\t\\b.exe"}},
-        {"last line without CR LF", "C:\\t\\a.exe\r\nC:\\t\\b.exe", {a}, {"C:\\t\\b.exe"}},
-        {"a lone LF and a lone CR inside CR LF lines", "C:\\t\\a.exe\r\nx\ny\r\nz\r\r\nC:\\t\\c.exe\t-o\r\n",
-         {a, c}, {"x", "y", "z"}},
-        {"only line breaks", "\n\r\r\n", {}, {}},
-        {"text after a NUL", "C:\\t\\a.exe\r\nC:\\t\\b\0.exe\r\nC:\\t\\c.exe\t-o\r\n\0\0"s,
-         {a}, {"C:\\t\\b", ".exe", "C:\\t\\c.exe\t-o"}},
-        {"lines past the thousandth entry", thousandAndOne, ParseRegistrationFile(thousandAndOne), {"C:\\d\\f1000.exe"}},
+    const std::tuple<std::string, std::vector<Entry>, std::vector<std::string>> rows[] = {
+        {"C:\\t\\a.exe\nC:\\t\\b.exe\n", {}, {"C:\\t\\a.exe", "C:\\t\\b.exe"}},  // LF ends
+        {"C:\\t\\a.exe\r\nx\ny\r\nz\r\r\n\r\r\nC:\\t\\c.exe\t-o\r\nw", {a, c}, {"x", "y", "z", "w"}},
+        {"C:\\t\\a.exe\r\nC:\\t\\b\0.exe\r\nC:\\t\\c.exe\t-o\r\n\0\0"s, {a}, {"C:\\t\\b", ".exe", "C:\\t\\c.exe\t-o"}},
+        {thousandAndOne, ParseRegistrationFile(thousandAndOne), {"C:\\d\\f1000.exe"}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const registrar::RegistrationList list = registrar::ReadRegistrationList(row.bytes);
-        EXPECT_EQ(list.entries, row.entries);
-        EXPECT_EQ(list.unreadable, row.unreadable);
-        EXPECT_EQ(list.IsList(), row.unreadable.empty());
+    for (const auto& [bytes, entries, unreadable] : rows) {
+        const registrar::RegistrationList list = registrar::ReadRegistrationList(bytes);
+        EXPECT_EQ(list.entries, entries) << bytes.substr(0, 40);
+        EXPECT_EQ(list.unreadable, unreadable) << bytes.substr(0, 40);
+        EXPECT_EQ(list.IsList(), unreadable.empty());
     }
 }
 

@@ -1,7 +1,8 @@
 // Parvane.exe run in a scratch folder and answered from outside, as a user
-// would: the whole commit with its dialogs, Cancel, a cr.x that another
-// program holds open at the commit or at the start, or removes meanwhile. A copy of probe.exe named
-// Tobi.exe records whether and from where the registrar starts the launcher.
+// would: the whole commit with its dialogs, Cancel, a cr.x that another program
+// holds open at the commit or at the start, or removes meanwhile. A copy of
+// probe.exe named Tobi.exe records whether and from where the registrar starts
+// the launcher.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

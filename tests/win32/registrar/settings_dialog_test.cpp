@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "common/win32/text.h"
 #include "dialog_answerer.h"
@@ -93,32 +94,20 @@ TEST_F(SettingsDialogTest, OptionOnlyNameOnlyAndEscape) {
 TEST_F(SettingsDialogTest, OkWithoutAChangeIsNoEditAndATextLeftAloneKeepsItsBytes) {
     const std::string nec = "\xED\x40";  // 纊 as NEC selected it; IBM's code is FA 5C
     ASSERT_NE(win32::Cp932FromWide(win32::WideFromCp932(nec)).bytes, nec) << "the round trip this is about";
-    struct Row {
-        std::string nameField;
-        bool optionBoxTwice;
-        const wchar_t* name;  // typed into the name edit after checking its box
-        std::optional<std::string> result;
+    const std::tuple<std::string, const wchar_t*, std::optional<std::string>> rows[] = {
+        {"calc.exe\t/s\t", nullptr, std::nullopt},
+        {"calc.exe\t-" + nec + "\tCalc", nullptr, std::nullopt},
+        {"calc.exe\t-" + nec, L"Calc", "calc.exe\t-" + nec + "\tCalc"},  // a name typed in
     };
-    const Row rows[] = {
-        {"calc.exe\t/s\t", false, nullptr, std::nullopt},
-        {"calc.exe\t-" + nec + "\tCalc", false, nullptr, std::nullopt},
-        {"calc.exe\t/s", true, nullptr, std::nullopt},
-        {"calc.exe\t-" + nec, false, L"Calc", "calc.exe\t-" + nec + "\tCalc"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.nameField);
-        answerer.Then(L"設定", [&row](HWND settings) {
-            if (row.optionBoxTwice) {
-                ClickCheckBox(settings, IDC_USE_OPTION);
-                ClickCheckBox(settings, IDC_USE_OPTION);
-            }
-            if (row.name != nullptr) {
+    for (const auto& [nameField, typedName, result] : rows) {
+        answerer.Then(L"設定", [name = typedName](HWND settings) {
+            if (name != nullptr) {
                 ClickCheckBox(settings, IDC_USE_NAME);
-                SetDlgItemTextW(settings, IDC_NAME_EDIT, row.name);
+                SetDlgItemTextW(settings, IDC_NAME_EDIT, name);
             }
             PostCommand(settings, IDOK);
         });
-        EXPECT_EQ(EditEntrySettings(nullptr, Entry{row.nameField, "C:\\"}), row.result);
+        EXPECT_EQ(EditEntrySettings(nullptr, Entry{nameField, "C:\\"}), result) << nameField;
     }
 }
 
