@@ -1,77 +1,74 @@
 #include "vantoke/foreground_watch.h"
 
+#include <mutex>
+#include <new>
+
 #include "common/win32/full_screen_win32.h"
+#include "common/win32/handles.h"
 
 namespace vantoke {
 namespace {
 
-constexpr UINT kRefreshMessage = WM_APP + 0x40;
-
-// The watch of this thread, for the system's callback, which has no context.
-thread_local ForegroundWatch* threadWatch = nullptr;
+// A look asked for within this time after the last is made by the same thread.
+constexpr DWORD kLingerMs = 1000;
+constexpr DWORD kStopWaitMs = 500;
 
 }  // namespace
 
-ForegroundWatch::~ForegroundWatch() { Stop(); }
+struct ForegroundWatch::Shared {
+    std::atomic<bool> fullScreen{false};
+    win32::UniqueKernelHandle more{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    win32::UniqueKernelHandle idle{CreateEventW(nullptr, TRUE, TRUE, nullptr)};  // no thread looks
+    std::mutex lock;
+    bool looking = false;
 
-bool ForegroundWatch::Start() {
-    if (thread_ != nullptr) return true;
-    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (ready_ == nullptr) return false;
-    thread_ = CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr);
-    if (thread_ != nullptr) WaitForSingleObject(ready_, INFINITE);
-    CloseHandle(ready_);
-    ready_ = nullptr;
-    return thread_ != nullptr;
-}
+    void Look() noexcept { fullScreen.store(win32::ForegroundIsFullScreen(), std::memory_order_release); }
 
-void ForegroundWatch::Stop() {
-    if (thread_ == nullptr) return;
-    PostThreadMessageW(threadId_.load(), WM_QUIT, 0, 0);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    static DWORD WINAPI Run(void* parameter) noexcept {
+        std::unique_ptr<std::shared_ptr<Shared>> owned(static_cast<std::shared_ptr<Shared>*>(parameter));
+        Shared& shared = **owned;
+        for (;;) {
+            shared.Look();
+            if (WaitForSingleObject(shared.more.get(), kLingerMs) == WAIT_OBJECT_0) continue;
+            std::lock_guard<std::mutex> guard(shared.lock);
+            if (WaitForSingleObject(shared.more.get(), 0) == WAIT_OBJECT_0) continue;  // asked meanwhile
+            shared.looking = false;
+            SetEvent(shared.idle.get());
+            return 0;
+        }
+    }
+};
+
+ForegroundWatch::ForegroundWatch() : shared_(std::make_shared<Shared>()) {}
+
+ForegroundWatch::~ForegroundWatch() {
+    if (shared_->idle) WaitForSingleObject(shared_->idle.get(), kStopWaitMs);
 }
 
 void ForegroundWatch::Refresh() noexcept {
-    if (const DWORD thread = threadId_.load(std::memory_order_acquire)) {
-        PostThreadMessageW(thread, kRefreshMessage, 0, 0);
-    }
-}
-
-DWORD WINAPI ForegroundWatch::ThreadMain(void* self) noexcept {
-    static_cast<ForegroundWatch*>(self)->Run();
-    return 0;
-}
-
-void CALLBACK ForegroundWatch::OnForegroundChange(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept {
-    if (threadWatch != nullptr) threadWatch->Look();
-}
-
-void ForegroundWatch::Run() noexcept {
-    MSG message;
-    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue, before anyone posts
-    threadWatch = this;
-    const HWINEVENTHOOK foreground = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                                     &OnForegroundChange, 0, 0, WINEVENT_OUTOFCONTEXT);
-    Look();
-    threadId_.store(GetCurrentThreadId(), std::memory_order_release);
-    SetEvent(ready_);
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.hwnd == nullptr && message.message == kRefreshMessage) {
-            // Many asks at once need one look.
-            while (PeekMessageW(&message, nullptr, kRefreshMessage, kRefreshMessage, PM_REMOVE)) {
-            }
-            Look();
-            continue;
+    if (!shared_->more || !shared_->idle) return;
+    try {
+        std::lock_guard<std::mutex> guard(shared_->lock);
+        if (shared_->looking) {
+            SetEvent(shared_->more.get());
+            return;
         }
-        DispatchMessageW(&message);
+        auto* start = new (std::nothrow) std::shared_ptr<Shared>(shared_);
+        if (start == nullptr) return;
+        ResetEvent(shared_->idle.get());
+        const HANDLE thread = CreateThread(nullptr, 0, &Shared::Run, start, 0, nullptr);
+        if (thread == nullptr) {
+            delete start;
+            SetEvent(shared_->idle.get());
+            return;  // the verdict stays as it was; the next press asks again
+        }
+        CloseHandle(thread);
+        shared_->looking = true;
+    } catch (...) {
+        // A lock that cannot be had: the verdict stays as it was.
     }
-    threadId_.store(0, std::memory_order_release);
-    if (foreground != nullptr) UnhookWinEvent(foreground);
-    threadWatch = nullptr;
 }
 
-void ForegroundWatch::Look() noexcept { fullScreen_.store(win32::ForegroundIsFullScreen(), std::memory_order_release); }
+bool ForegroundWatch::FullScreen() const noexcept { return shared_->fullScreen.load(std::memory_order_acquire); }
 
 }  // namespace vantoke

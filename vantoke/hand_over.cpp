@@ -14,6 +14,8 @@ namespace {
 constexpr UINT kMenuStateMessage = WM_APP + 0x22;
 // Posted to the hook thread by itself: the next part of the held keys may go.
 constexpr UINT kHandOverMessage = WM_APP + 0x23;
+// Posted to the hook thread by itself: the full-screen verdict is to be made afresh.
+constexpr UINT kForegroundLookMessage = WM_APP + 0x24;
 
 constexpr std::size_t kHandOverPart = 64;
 // The parts tried when the hook stops: whatever SendInput still refuses then is lost with it.
@@ -104,6 +106,7 @@ bool OnHandOverMessage(HookState& state, const MSG& message) noexcept {
             OnMenuState(state, static_cast<MenuState>(message.wParam), static_cast<unsigned>(message.lParam));
             return true;
         case kHandOverMessage: HandOver(state); return true;
+        case kForegroundLookMessage: state.foreground.Refresh(); return true;
         case WM_TIMER:
             if (message.wParam != state.dueTimer) return false;
             OnDueTimer(state);
@@ -119,6 +122,8 @@ void ArmTimer(HookState& state) noexcept {
 }
 
 void RequestHandOver() noexcept { PostThreadMessageW(GetCurrentThreadId(), kHandOverMessage, 0, 0); }
+
+void RequestForegroundLook() noexcept { PostThreadMessageW(GetCurrentThreadId(), kForegroundLookMessage, 0, 0); }
 
 void ReleaseHeld(HookState& state) noexcept {
     state.summons.ReleaseAll();

@@ -26,6 +26,8 @@ void ArmTimer(HookState& state) noexcept;
 
 // Asks the hook thread, from itself, to type the next part of the held keys.
 void RequestHandOver() noexcept;
+// Asks the hook thread, from itself, for a fresh full-screen verdict.
+void RequestForegroundLook() noexcept;
 
 // Everything still held goes now, where it was going (the hook stops).
 void ReleaseHeld(HookState& state) noexcept;

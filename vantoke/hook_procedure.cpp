@@ -87,9 +87,9 @@ void RecordTransition(HookState& state, const KeyEvent& event) noexcept {
     const Transition kind = ClassifyKeyEvent(event, watchedKey, state.keyState, IsKeyDownNow);
     if (kind == Transition::None) return;
     // A tap that may lead to a summons: the full-screen verdict is made fresh
-    // by the next one.
+    // by the next one, beside the hook.
     if (kind == Transition::WatchedDown && state.quietOverFullScreen.load(std::memory_order_relaxed)) {
-        state.foreground.Refresh();
+        RequestForegroundLook();
     }
     state.notices.Push(TimedTransition{kind, event.virtualKey, event.time});
 }

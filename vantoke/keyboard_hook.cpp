@@ -108,7 +108,6 @@ HHOOK KeyboardHook::Start() {
         delete start;
         return nullptr;  // no thread to be had: the launcher runs on without a trigger
     }
-    state_.foreground.Start();  // without it nothing counts as full-screen
     HHOOK hook = nullptr;
     try {
         hook = result.get();
@@ -119,7 +118,6 @@ HHOOK KeyboardHook::Start() {
         WaitForSingleObject(thread_, INFINITE);
         CloseHandle(thread_);
         thread_ = nullptr;
-        state_.foreground.Stop();
     }
     return hook;
 }
@@ -136,7 +134,6 @@ void KeyboardHook::Stop() {
     WaitForSingleObject(thread_, INFINITE);  // the hook procedure runs only on that thread: no post after this
     CloseHandle(thread_);
     thread_ = nullptr;
-    state_.foreground.Stop();
 }
 
 void KeyboardHook::Run(std::promise<HHOOK> installed) {

@@ -30,7 +30,6 @@ void CMouseHook::SetTapRule(int countIndex, int speed) {
 
 void CMouseHook::SetQuietOverFullScreen(bool quiet) {
     hook_->State().quietOverFullScreen.store(quiet, std::memory_order_relaxed);
-    if (quiet) hook_->State().foreground.Refresh();
 }
 
 bool CMouseHook::ClaimSummons(UINT serial) {

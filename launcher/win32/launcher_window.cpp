@@ -31,6 +31,9 @@ constexpr UINT kShellJobDone = kMenuIconsArrivedMessage + 2;
 // Posted by a job of the sign-in shortcut: wParam whether it runs at sign-in,
 // lParam a std::wstring* with the text of a failure, or null.
 constexpr UINT kSignInState = kMenuIconsArrivedMessage + 3;
+// How long a requested tray menu waits for the sign-in state.
+constexpr UINT_PTR kTrayMenuTimer = 1;
+constexpr UINT kTrayMenuWaitMs = 300;
 
 // Counts a box or dialog of the launcher while it is open.
 class OpenWindow {
@@ -65,11 +68,8 @@ LauncherWindow::~LauncherWindow() = default;
 
 INT_PTR LauncherWindow::Run() {
     if (CreateModeless(nullptr) == nullptr) return Result();  // ended at start (the fatal-error box)
-    std::wstring file = startupFolder_;
-    if (!file.empty() && file.back() != L'\\') file += L'\\';
-    watch_ = std::make_unique<RegistrationWatch>(file + win32::WideFromCp932(kRegistrationFile), follower_);
     if (!startupWarning_.empty()) ShowWarningBox(std::exchange(startupWarning_, std::wstring()));
-    RunWindowLoop(hwnd(), watch_->NewsEvent(), [this] { TakeRegistrationNews(); });
+    RunWindowLoop(hwnd(), watch_.get(), [this] { TakeRegistrationNews(); });
     watch_.reset();
     return Result();
 }
@@ -98,6 +98,9 @@ BOOL LauncherWindow::OnInitDialog() {
 
     startupFolder_ = win32::CurrentDirectory();
     win32::ChangeDirectory(startupFolder_);
+    std::wstring file = startupFolder_;
+    if (!file.empty() && file.back() != L'\\') file += L'\\';
+    watch_ = std::make_unique<RegistrationWatch>(hwnd(), file + win32::WideFromCp932(kRegistrationFile), worker_);
     options_ = launcher::ReadOptions(Files(), kOptionsFile);
     const launcher::FullScreenSettingRead fullScreen = launcher::ReadFullScreenSetting(Files(), kFullScreenFile);
     quietOverFullScreen_ = fullScreen.quietOverFullScreen;
@@ -117,7 +120,6 @@ BOOL LauncherWindow::OnInitDialog() {
     hook_.SetTapRule(options_.countIndex, options_.speed);
     hook_.SetQuietOverFullScreen(quietOverFullScreen_);
     hook_.Start();  // without a hook the launcher runs on without a trigger
-    ReadSignInStateAway();
 
     ShowLetterMenu();
     return TRUE;
@@ -126,7 +128,7 @@ BOOL LauncherWindow::OnInitDialog() {
 bool LauncherWindow::LoadRegistrationList() {
     win32::ChangeDirectory(startupFolder_);
     const ReadResult read = Files().ReadOrCreate(kRegistrationFile);
-    follower_ = launcher::RegistrationFollower(read);
+    watch_->Follow(launcher::RegistrationFollower(read));
     // An unreadable cr.x reads as an empty one: the built-in items still work.
     launcher::RegistrationListLoad load = launcher::LoadRegistrationList(read.ok() ? read.bytes : std::string());
     if (load.outcome == launcher::LoadOutcome::Fatal) return false;
@@ -245,10 +247,8 @@ void LauncherWindow::ShowTrayMenu() {
     win32::UniqueMenu menu(LoadMenuW(win32::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
-    // As last read: reading the Startup folder may wait, so the next opening
-    // shows what is read now.
     CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (runsAtSignIn_ ? MF_CHECKED : MF_UNCHECKED));
-    ReadSignInStateAway();
+    if (!signInKnown_) EnableMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | MF_GRAYED);
     CheckMenuItem(popup, ID_FULL_SCREEN_QUIET, MF_BYCOMMAND | (quietOverFullScreen_ ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -283,6 +283,20 @@ void LauncherWindow::StartAway(ShellWorker::Job job, bool hideAfter) {
         PostMessageW(window, kShellJobDone, hideAfter ? 1 : 0, summoning);
     };
     if (!worker_->Run(told)) told();  // no thread to be had: here, as a last resort
+}
+
+void LauncherWindow::RequestTrayMenu() {
+    if (trayMenuRequested_) return;
+    trayMenuRequested_ = true;
+    ReadSignInStateAway();
+    SetTimer(hwnd(), kTrayMenuTimer, kTrayMenuWaitMs, nullptr);
+}
+
+void LauncherWindow::OpenRequestedTrayMenu() {
+    if (!trayMenuRequested_) return;
+    trayMenuRequested_ = false;
+    KillTimer(hwnd(), kTrayMenuTimer);
+    ShowTrayMenu();
 }
 
 void LauncherWindow::ReadSignInStateAway() {
@@ -415,14 +429,26 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             return true;
         case kSignInState: {
             runsAtSignIn_ = wParam != 0;
+            signInKnown_ = true;
             const std::unique_ptr<std::wstring> failure(reinterpret_cast<std::wstring*>(lParam));
             if (failure) ShowWarningBox(*failure);
+            OpenRequestedTrayMenu();
             return true;
         }
+        case WM_TIMER:
+            if (wParam != kTrayMenuTimer) return false;
+            OpenRequestedTrayMenu();
+            return true;
+        case kRegistrationReadMessage:
+            if (watch_) watch_->TakeRead(std::unique_ptr<ReadResult>(reinterpret_cast<ReadResult*>(lParam)));
+            return true;
+        case kRegistrationFolderMessage:
+            if (watch_) watch_->TakeFolder(reinterpret_cast<HANDLE>(lParam));
+            return true;
         case kTrayMessage:
             if (wParam == kTrayIconId && LOWORD(lParam) == WM_RBUTTONUP) PostMessageW(hwnd(), WM_RBUTTONUP, 0, 0);
             return true;
-        case WM_RBUTTONUP: ShowTrayMenu(); return true;
+        case WM_RBUTTONUP: RequestTrayMenu(); return true;
         case WM_INITMENUPOPUP:
             FillPopupMenuFromTree(reinterpret_cast<HMENU>(wParam));
             menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());

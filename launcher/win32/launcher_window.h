@@ -81,6 +81,10 @@ private:
     // done, unless it was summoned again meanwhile.
     void StartAway(ShellWorker::Job job, bool hideAfter);
     void ReadSignInStateAway();
+    // The tray menu opens once the sign-in state is read, or after a short
+    // wait with that item greyed.
+    void RequestTrayMenu();
+    void OpenRequestedTrayMenu();
     // While a box or dialog of the launcher is open, a command that would end
     // the launcher or open another window brings that one forward instead.
     bool BringsOpenWindowForward(WORD command);
@@ -105,7 +109,6 @@ private:
     launcher::MenuNode letterTree_;  // the letter menu's submenus are filled from it as they open
     win32::UniqueMenu letterMenu_;
     launcher::RegistrationList registrations_;  // the slot table, with slotEnd
-    launcher::RegistrationFollower follower_;   // what became of cr.x since the list in use was read
     std::unique_ptr<RegistrationWatch> watch_;  // follows cr.x while the window runs
     std::wstring startupFolder_;
     launcher::Options options_;
@@ -127,6 +130,8 @@ private:
     int openWindows_ = 0;       // boxes and dialogs of the launcher open now
     unsigned summonings_ = 0;   // counts the summonses, so that a late hide knows its moment has passed
     bool runsAtSignIn_ = false; // as last read, for the tray item
+    bool signInKnown_ = false;  // ... once read at all
+    bool trayMenuRequested_ = false;
     std::wstring startupWarning_;  // a 警告 of start-up, shown once the window runs (cp932 read, wide)
 };
 

@@ -1,11 +1,9 @@
 #include "launcher/win32/registration_watch.h"
 
 #include <algorithm>
-#include <mutex>
 #include <new>
 
 #include "common/win32/file_store_win32.h"
-#include "common/win32/handles.h"
 
 namespace tobi {
 namespace {
@@ -14,11 +12,31 @@ namespace {
 // twice as long each time after, up to kRewatchMaxMs.
 constexpr DWORD kRewatchFirstMs = 1000;
 constexpr DWORD kRewatchMaxMs = 60000;
-// How long the end of the launcher waits for a read that hangs.
-constexpr DWORD kStopWaitMs = 2000;
 
-// The changes to one file, from its folder's change notification.
-class FileChanges {
+// A command posted by a menu that has just closed was chosen from the list in
+// use: it goes before any new list.
+bool CommandWaiting(HWND window) {
+    MSG message;
+    return PeekMessageW(&message, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != FALSE;
+}
+
+HANDLE OpenFolderForChanges(const std::wstring& folder) {
+    const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    return CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, everySharing, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+// Hands `value` to `window` as lParam of `message`; freed when it cannot go.
+template <typename Value, typename Free>
+void PostOwned(HWND window, UINT message, Value value, Free free) {
+    if (!PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(value))) free(value);
+}
+
+}  // namespace
+
+// The changes to one file, from its folder's change notification, asked for
+// by the window's thread (I/O ends with the thread that asked for it).
+class RegistrationWatch::FileChanges {
 public:
     explicit FileChanges(const std::wstring& file) {
         const std::size_t separator = file.find_last_of(L'\\');
@@ -30,17 +48,14 @@ public:
     FileChanges(const FileChanges&) = delete;
     FileChanges& operator=(const FileChanges&) = delete;
 
+    const std::wstring& Folder() const { return folderPath_; }
     bool Watching() const { return pending_; }
-    // Signalled when a change has come; null while the folder is not watched.
     HANDLE Event() const { return pending_ ? event_.get() : nullptr; }
 
-    // Opens the folder afresh and asks for its next change; false when it
-    // cannot be watched now (gone, a share away, no right).
-    bool Watch() {
+    // Watches through `folder`, a handle opened for it; false when it cannot.
+    bool Watch(HANDLE folder) {
         Close();
-        const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-        folder_.reset(CreateFileW(folderPath_.c_str(), FILE_LIST_DIRECTORY, everySharing, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+        folder_.reset(folder);
         if (folder_ && event_) Arm();
         return pending_;
     }
@@ -75,7 +90,8 @@ private:
         return false;
     }
 
-    // Names as well as writes: a commit renames a new file over the old one.
+    // Names as well as writes (a commit renames a new file over the old one),
+    // a folder of that name, and rights granted.
     void Arm() {
         ResetEvent(event_.get());
         overlapped_ = OVERLAPPED{};
@@ -107,136 +123,104 @@ private:
     bool pending_ = false;
 };
 
-// A command posted by a menu that has just closed was chosen from the list in
-// use: it goes before any new list.
-bool CommandWaiting(HWND window) {
-    MSG message;
-    return PeekMessageW(&message, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != FALSE;
+RegistrationWatch::RegistrationWatch(HWND window, std::wstring file, std::shared_ptr<ShellWorker> worker)
+    : window_(window),
+      file_(std::move(file)),
+      worker_(std::move(worker)),
+      changes_(std::make_unique<FileChanges>(file_)),
+      rewatchMs_(kRewatchFirstMs) {
+    // The start-up folder was just read on this thread: opening it waits no longer.
+    if (!changes_->Watch(OpenFolderForChanges(changes_->Folder()))) rewatchAt_ = GetTickCount64() + rewatchMs_;
 }
 
-// Milliseconds from now until `at` (GetTickCount64), 0 when it has passed.
-DWORD Until(ULONGLONG at) {
+RegistrationWatch::~RegistrationWatch() = default;
+
+void RegistrationWatch::Follow(launcher::RegistrationFollower follower) { follower_ = std::move(follower); }
+
+HANDLE RegistrationWatch::ChangeEvent() const { return changes_->Event(); }
+
+DWORD RegistrationWatch::Timeout() const {
+    if (!follower_) return INFINITE;
     const ULONGLONG now = GetTickCount64();
+    ULONGLONG at = ~0ull;
+    if (lookAt_ && !reading_) at = std::min(at, *lookAt_);
+    if (!changes_->Watching() && !rewatching_) at = std::min(at, rewatchAt_);
+    if (at == ~0ull) return INFINITE;
     return at <= now ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(at - now, INFINITE - 1));
 }
 
-}  // namespace
-
-struct RegistrationWatch::Shared {
-    Shared(std::wstring path, launcher::RegistrationFollower following)
-        : file(std::move(path)), follower(std::move(following)) {}
-
-    const std::wstring file;
-    launcher::RegistrationFollower follower;  // the thread's alone
-    win32::UniqueKernelHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    win32::UniqueKernelHandle newsEvent{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    std::mutex lock;
-    News news;
-
-    void Tell(launcher::FollowStep& step) {
-        if (!step.list && step.warning.empty()) return;
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            if (step.list) news.list = std::move(step.list);
-            if (!step.warning.empty()) news.warnings.push_back(std::move(step.warning));
-        }
-        SetEvent(newsEvent.get());
-    }
-
-    // One look at the file; returns when to look again even without a change.
-    std::optional<ULONGLONG> Look(FileChanges& changes) {
-        ReadResult read;
-        try {
-            read = win32::ReadWholeFile(file, false);
-        } catch (const std::bad_alloc&) {
-            read = ReadResult{ReadError::Other, ERROR_NOT_ENOUGH_MEMORY, false, {}};
-        }
-        launcher::FollowStep step = follower.Look(read, changes.Changed(), GetTickCount64());
-        try {
-            Tell(step);
-        } catch (...) {
-            // Out of memory: the list in use stays; a later look tells again.
-        }
-        if (step.lookAgainAfterMs == 0) return std::nullopt;
-        return GetTickCount64() + step.lookAgainAfterMs;
-    }
-
-    void Run() {
-        FileChanges changes(file);
-        bool lookDue = true;  // the file may have changed before the watch began
-        std::optional<ULONGLONG> lookAt;
-        ULONGLONG rewatchAt = 0;
-        DWORD rewatchMs = kRewatchFirstMs;
-        for (;;) {
-            if (!changes.Watching() && GetTickCount64() >= rewatchAt) {
-                if (changes.Watch()) {
-                    rewatchMs = kRewatchFirstMs;
-                } else {
-                    rewatchAt = GetTickCount64() + rewatchMs;
-                    rewatchMs = std::min(rewatchMs * 2, kRewatchMaxMs);
-                }
-                lookDue = true;  // whatever happened while nobody watched
-            }
-            if (lookDue || (lookAt && GetTickCount64() >= *lookAt)) {
-                lookDue = false;
-                lookAt = Look(changes);
-                continue;
-            }
-            DWORD timeout = lookAt ? Until(*lookAt) : INFINITE;
-            if (!changes.Watching()) timeout = std::min(timeout, Until(rewatchAt));
-            const HANDLE waits[] = {stop.get(), changes.Event()};
-            const DWORD woken = WaitForMultipleObjects(changes.Watching() ? 2 : 1, waits, FALSE, timeout);
-            if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return;
-            if (woken == WAIT_OBJECT_0 + 1 && changes.Changed()) lookDue = true;
-        }
-    }
-};
-
-namespace {
-
-DWORD WINAPI WatchThread(void* parameter) noexcept {
-    std::unique_ptr<std::shared_ptr<RegistrationWatch::Shared>> shared(
-        static_cast<std::shared_ptr<RegistrationWatch::Shared>*>(parameter));
-    try {
-        (*shared)->Run();
-    } catch (...) {
-        // Nothing leaves a thread: the launcher runs on with the list in use.
-    }
-    return 0;
+void RegistrationWatch::Poll() {
+    if (!follower_) return;
+    if (changes_->Changed()) lookDue_ = true;
+    const ULONGLONG now = GetTickCount64();
+    if (!changes_->Watching() && !rewatching_ && now >= rewatchAt_) StartRewatch();
+    if (lookAt_ && now >= *lookAt_) lookDue_ = true;
+    if (lookDue_ && !reading_) StartRead();
 }
 
-}  // namespace
-
-RegistrationWatch::RegistrationWatch(std::wstring file, launcher::RegistrationFollower follower)
-    : shared_(std::make_shared<Shared>(std::move(file), std::move(follower))) {
-    if (!shared_->stop || !shared_->newsEvent) return;
-    auto* start = new (std::nothrow) std::shared_ptr<Shared>(shared_);
-    if (start == nullptr) return;
-    thread_.reset(CreateThread(nullptr, 0, &WatchThread, start, 0, nullptr));
-    if (!thread_) delete start;
+void RegistrationWatch::StartRead() {
+    lookDue_ = false;
+    lookAt_.reset();
+    reading_ = true;
+    const bool started = worker_->Run(
+        [file = file_, window = window_] {
+            ReadResult* read = new (std::nothrow) ReadResult(win32::ReadWholeFile(file, false));
+            if (read != nullptr) PostOwned(window, kRegistrationReadMessage, read, [](ReadResult* lost) { delete lost; });
+        },
+        false);
+    if (!started) {
+        reading_ = false;
+        lookAt_ = GetTickCount64() + rewatchMs_;  // no thread now: later
+    }
 }
 
-RegistrationWatch::~RegistrationWatch() {
-    if (!thread_) return;
-    SetEvent(shared_->stop.get());
-    // A read that hangs on a share goes on alone; it keeps what it uses.
-    WaitForSingleObject(thread_.get(), kStopWaitMs);
+void RegistrationWatch::StartRewatch() {
+    rewatching_ = true;
+    const bool started = worker_->Run(
+        [folder = changes_->Folder(), window = window_] {
+            const HANDLE opened = OpenFolderForChanges(folder);
+            PostOwned(window, kRegistrationFolderMessage, opened, [](HANDLE lost) {
+                if (lost != INVALID_HANDLE_VALUE) CloseHandle(lost);
+            });
+        },
+        false);
+    if (!started) {
+        rewatching_ = false;
+        rewatchAt_ = GetTickCount64() + rewatchMs_;
+    }
 }
 
-HANDLE RegistrationWatch::NewsEvent() const { return thread_ ? shared_->newsEvent.get() : nullptr; }
+void RegistrationWatch::TakeFolder(HANDLE folder) {
+    rewatching_ = false;
+    if (changes_->Watch(folder == INVALID_HANDLE_VALUE ? nullptr : folder)) {
+        rewatchMs_ = kRewatchFirstMs;
+        lookDue_ = true;  // whatever happened while nobody watched
+    } else {
+        rewatchAt_ = GetTickCount64() + rewatchMs_;
+        rewatchMs_ = std::min(rewatchMs_ * 2, kRewatchMaxMs);
+        lookDue_ = true;  // a look now and then stands in for the watch
+    }
+}
+
+void RegistrationWatch::TakeRead(std::unique_ptr<ReadResult> read) {
+    reading_ = false;
+    if (!follower_ || !read) return;
+    launcher::FollowStep step = follower_->Look(*read, changes_->Changed(), GetTickCount64());
+    if (step.list) news_.list = std::move(step.list);
+    if (!step.warning.empty()) news_.warnings.push_back(std::move(step.warning));
+    if (step.lookAgainAfterMs != 0) lookAt_ = GetTickCount64() + step.lookAgainAfterMs;
+    if (!changes_->Watching() && !lookAt_) lookAt_ = GetTickCount64() + rewatchMs_;
+}
 
 RegistrationWatch::News RegistrationWatch::TakeNews() {
-    std::lock_guard<std::mutex> guard(shared_->lock);
-    News taken = std::move(shared_->news);
-    shared_->news = News{};
+    News taken = std::move(news_);
+    news_ = News{};
     return taken;
 }
 
-void RunWindowLoop(HWND window, HANDLE news, const std::function<void()>& takeNews) {
-    bool newsWaiting = false;
+void RunWindowLoop(HWND window, RegistrationWatch* watch, const std::function<void()>& takeNews) {
     while (IsWindow(window)) {
-        if (newsWaiting && !CommandWaiting(window)) {
-            newsWaiting = false;
+        if (watch != nullptr && watch->HasNews() && !CommandWaiting(window)) {
             takeNews();
             continue;
         }
@@ -252,9 +236,11 @@ void RunWindowLoop(HWND window, HANDLE news, const std::function<void()>& takeNe
             }
             continue;
         }
-        const DWORD woken = MsgWaitForMultipleObjectsEx(news != nullptr ? 1 : 0, news != nullptr ? &news : nullptr,
-                                                        INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (news != nullptr && woken == WAIT_OBJECT_0) newsWaiting = true;
+        if (watch != nullptr) watch->Poll();
+        HANDLE change = watch != nullptr ? watch->ChangeEvent() : nullptr;
+        const DWORD timeout = watch != nullptr ? watch->Timeout() : INFINITE;
+        MsgWaitForMultipleObjectsEx(change != nullptr ? 1 : 0, change != nullptr ? &change : nullptr, timeout,
+                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 

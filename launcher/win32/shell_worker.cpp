@@ -24,12 +24,14 @@ namespace {
 struct Start {
     std::shared_ptr<ShellWorker::Shared> shared;
     ShellWorker::Job job;
+    bool withCom;
 };
 
 DWORD WINAPI RunJob(void* parameter) noexcept {
     std::unique_ptr<Start> start(static_cast<Start*>(parameter));
     // The shell's handlers, and shortcuts, are COM objects.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com =
+        start->withCom ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) : E_FAIL;
     try {
         start->job();
     } catch (...) {
@@ -73,8 +75,8 @@ ShellWorker::~ShellWorker() {
     }
 }
 
-bool ShellWorker::Run(Job job) {
-    auto* start = new (std::nothrow) Start{shared_, std::move(job)};
+bool ShellWorker::Run(Job job, bool withCom) {
+    auto* start = new (std::nothrow) Start{shared_, std::move(job), withCom};
     if (start == nullptr) return false;
     {
         std::lock_guard<std::mutex> guard(shared_->lock);

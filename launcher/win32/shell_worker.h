@@ -42,9 +42,10 @@ public:
 
     static constexpr DWORD kDrainMs = 30000;
 
-    // Starts `job` on a thread of its own, with COM for the shell; false when
-    // no thread could be had (the job then has not run).
-    bool Run(Job job);
+    // Starts `job` on a thread of its own, with COM for the shell unless
+    // `withCom` is false; false when no thread could be had (the job then
+    // has not run).
+    bool Run(Job job, bool withCom = true);
 
     // Jobs started and not yet finished.
     int Running() const;

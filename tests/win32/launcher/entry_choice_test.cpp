@@ -225,10 +225,9 @@ TEST_F(EntryChoice, TheTrayItemShowsAndTogglesTheSignInShortcutsToThisLauncher) 
             const std::wstring named = window.shortcutFolder + L"\\" + c.name;
             ASSERT_TRUE(named == shortcut.Path() || MoveFileW(shortcut.Path().c_str(), named.c_str())) << row;
         }
-        SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // the tray menu reads the state again,
-        FinishJobs();
         checked = !c.checked;
-        SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // and shows it the next time
+        SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // the tray menu opens once the state is read
+        FinishJobs();
         EXPECT_EQ(checked, c.checked) << row;
         if (row == 0) EXPECT_EQ(GetFileAttributesW(window.shortcutFolder.c_str()), INVALID_FILE_ATTRIBUTES);
         SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);

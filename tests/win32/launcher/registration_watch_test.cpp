@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,14 +24,36 @@ struct LoopRun {
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
 
+// Hands the watch's messages to it, as the launcher's window does.
+LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* watch = reinterpret_cast<tobi::RegistrationWatch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (watch != nullptr && message == tobi::kRegistrationReadMessage) {
+        watch->TakeRead(std::unique_ptr<ReadResult>(reinterpret_cast<ReadResult*>(lParam)));
+        return 0;
+    }
+    if (watch != nullptr && message == tobi::kRegistrationFolderMessage) {
+        watch->TakeFolder(reinterpret_cast<HANDLE>(lParam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 // The loop on a thread of its own, so that a loop that spins fails the test
 // instead of hanging it.
 DWORD WINAPI RunLoop(void* parameter) {
     auto* run = static_cast<LoopRun*>(parameter);
-    run->window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    tobi::RegistrationWatch watch(run->file, launcher::RegistrationFollower(win32::ReadWholeFile(run->file, false)));
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = WatchWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TobiWatchTest";
+    RegisterClassW(&windowClass);
+    run->window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    tobi::RegistrationWatch watch(run->window, run->file, std::make_shared<tobi::ShellWorker>());
+    watch.Follow(launcher::RegistrationFollower(win32::ReadWholeFile(run->file, false)));
+    SetWindowLongPtrW(run->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&watch));
     SetEvent(run->ready);
-    tobi::RunWindowLoop(run->window, watch.NewsEvent(), [&] {
+    tobi::RunWindowLoop(run->window, &watch, [&] {
         for (std::string& warning : watch.TakeNews().warnings) run->warnings.push_back(std::move(warning));
         run->told = run->warnings.size();
     });
@@ -51,6 +74,7 @@ TEST(RegistrationWatch, BadFilesAreToldOnceAndNeverKeepTheLoopFromItsMessages) {
     ASSERT_TRUE(DeleteFileW(folder.File(L"cr.x").c_str()));
     ASSERT_TRUE(folder.MakeFolder(L"cr.x"));
     PostMessageW(run.window, WM_NULL, 0, 0);  // the menu's close leaves one like it
+    PostMessageW(run.window, WM_NULL, 0, 0);
     // The watch waits out a half-made state for a few seconds before it tells.
     for (int waited = 0; run.told < 1 && waited < 15000; waited += 50) Sleep(50);
     ASSERT_TRUE(RemoveDirectoryW(folder.File(L"cr.x").c_str()));
