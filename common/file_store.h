@@ -10,6 +10,7 @@ enum class WriteError {
     InUse,         // held open by another program
     DiskFull,
     Other,
+    Changed,  // the file is no longer as the caller read it (ReplaceIfUnchanged)
 };
 
 struct WriteResult {
@@ -62,6 +63,23 @@ public:
     virtual Presence Lookup(const std::string& path) = 0;
 
     bool Exists(const std::string& path) { return Lookup(path) == Presence::Present; }
+
+    // Replace, only while the file is as `asRead` found it (missing, or the
+    // same bytes): a writer that came between the caller's read and now would
+    // otherwise be undone. The file is read again right before the
+    // replacement; one that cannot be read is never replaced.
+    WriteResult ReplaceIfUnchanged(const std::string& path, const std::string& bytes, bool readOnly,
+                                   const ReadResult& asRead) {
+        const ReadResult now = Read(path);
+        switch (now.error) {
+            case ReadError::None: break;
+            case ReadError::AccessDenied: return {WriteError::AccessDenied, now.systemCode};
+            case ReadError::InUse: return {WriteError::InUse, now.systemCode};
+            case ReadError::Other: return {WriteError::Other, now.systemCode};
+        }
+        if (now.missing != asRead.missing || now.bytes != asRead.bytes) return {WriteError::Changed, 0};
+        return Replace(path, bytes, readOnly);
+    }
 };
 
 // Text ends at the first NUL byte, as every reader of the programs' files sees it.

@@ -5,7 +5,9 @@
 // last real backslash; the text written from the entries reads back as the
 // same entries; a file made only of well-formed lines comes back byte for byte;
 // entries the registrar makes itself (a dropped path and the settings dialog's
-// name field) survive a write and a read unchanged.
+// name field) survive a write and a read unchanged. The reading for a merge
+// puts every byte but CR, LF and NUL in one of its entries (the plain
+// reading's, less some) or its unreadable pieces; a list is its entries' text.
 #include "fuzz_support.h"
 #include "registrar/entry_settings.h"
 #include "registrar/registration_file.h"
@@ -59,6 +61,32 @@ bool MakeRegistrarEntry(const Entry& read, Entry& made) {
     return true;
 }
 
+void CheckListReading(const std::string& bytes, const std::vector<std::string>& allLines,
+                      const std::vector<Entry>& parsed) {
+    const std::string breaks("\r\n\0", 3);
+    const registrar::RegistrationList list = registrar::ReadRegistrationList(bytes);
+    std::size_t matched = 0;
+    for (const Entry& entry : parsed) {
+        if (matched < list.entries.size() && entry == list.entries[matched]) ++matched;
+    }
+    FUZZ_CHECK(matched == list.entries.size());
+    std::string entryText;  // what the entries hold, in file order
+    for (const Entry& entry : list.entries) entryText += entry.folderText + entry.nameField;
+    std::size_t pieceBytes = 0;
+    for (const std::string& piece : list.unreadable) {
+        FUZZ_CHECK(!piece.empty() && piece.find_first_of(breaks) == std::string::npos);
+        FUZZ_CHECK(bytes.find(piece) != std::string::npos);
+        pieceBytes += piece.size();
+    }
+    const std::string text = WithoutBytes(bytes, breaks);
+    FUZZ_CHECK(entryText.find_first_of(breaks) == std::string::npos);
+    FUZZ_CHECK(entryText.size() + pieceBytes == text.size());
+    if (list.IsList()) FUZZ_CHECK(entryText == text);
+    const bool onlyCrLf =
+        fuzz::CountOf(bytes, '\r') == allLines.size() && fuzz::CountOf(bytes, '\n') == allLines.size();
+    if (IsWellFormed(bytes, allLines) && onlyCrLf) FUZZ_CHECK(list.IsList());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -76,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string written = registrar::BuildRegistrationText(entries);
     FUZZ_CHECK(registrar::ParseRegistrationFile(written) == entries);
     if (IsWellFormed(bytes, allLines)) FUZZ_CHECK(written == bytes);
+    CheckListReading(bytes, allLines, entries);
 
     std::vector<Entry> made;
     for (const Entry& entry : entries) {

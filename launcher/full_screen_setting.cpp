@@ -10,7 +10,8 @@ std::string WriteFailureReason(const WriteResult& result) {
         case WriteError::InUse: reason = "ほかのプログラムが fullscreen.x を使用中です。"; break;
         case WriteError::DiskFull: reason = "ディスクの空き容量が足りません。"; break;
         case WriteError::None:
-        case WriteError::Other: reason = "予期しないエラーが発生しました。"; break;
+        case WriteError::Other:
+        case WriteError::Changed: reason = "予期しないエラーが発生しました。"; break;
     }
     if (result.systemCode != 0) reason += "(エラーコード " + std::to_string(result.systemCode) + ")";
     return reason;

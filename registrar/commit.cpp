@@ -60,29 +60,62 @@ std::vector<Entry> MergeChanges(const std::optional<std::vector<Entry>>& baselin
     return merged;
 }
 
+FileForMerge TakeForMerge(const ReadResult& read, const std::optional<std::vector<Entry>>& baseline) {
+    FileForMerge file;
+    if (read.missing) {
+        if (baseline) file.entries = *baseline;
+        file.unmerged = !file.entries.empty();
+        return file;
+    }
+    RegistrationList list = ReadRegistrationList(read.bytes);
+    file.entries = list.IsList() || !baseline ? std::move(list.entries) : *baseline;
+    file.unreadable = std::move(list.unreadable);
+    file.unmerged = !file.unreadable.empty();
+    return file;
+}
+
 CommitResult CommitEntries(FileStore& store, const std::string& path, const std::vector<Entry>& baseline,
                            const std::vector<Entry>& listed, const std::function<void(int percent)>& progress) {
     CommitResult result;
     result.listed = listed;
     result.baseline = baseline;
-    result.read = store.ReadOrCreate(path);
-    if (!result.read.ok()) {
-        result.status = CommitStatus::Unreadable;
-        return result;
-    }
-    result.baseline = ParseRegistrationFile(result.read.bytes);
-    result.listed = MergeChanges(baseline, listed, result.baseline);
+    // A file looked up once is not looked up again for another attempt: on a
+    // share each lookup can take seconds.
+    std::map<std::string, Presence> presence;
+    const auto lookup = [&store, &presence](const std::string& file) {
+        const auto found = presence.find(file);
+        return found != presence.end() ? found->second : presence.emplace(file, store.Lookup(file)).first->second;
+    };
+    const std::optional<std::vector<Entry>> windowBaseline(baseline);
+    while (true) {
+        ++result.attempts;
+        result.read = store.Read(path);
+        if (!result.read.ok()) {
+            result.status = CommitStatus::Unreadable;
+            return result;
+        }
+        FileForMerge file = TakeForMerge(result.read, windowBaseline);
+        result.unmerged = file.unmerged;
+        result.unreadable = std::move(file.unreadable);
+        result.baseline = std::move(file.entries);
+        result.listed = MergeChanges(windowBaseline, listed, result.baseline);
 
-    std::vector<Entry> entries = result.listed;
-    result.withoutFolder = LeaveOutLinesWithoutFolder(entries);
-    result.refused = RefuseInvalidNames(entries);
-    result.ordered = OrderEntries(
-        std::move(entries), [&store](const std::string& file) { return store.Lookup(file); }, progress);
-    if (result.ordered.entries.size() > static_cast<std::size_t>(kMaxEntries)) {
-        result.status = CommitStatus::OverLimit;
-        return result;
+        std::vector<Entry> entries = result.listed;
+        result.withoutFolder = LeaveOutLinesWithoutFolder(entries);
+        result.refused = RefuseInvalidNames(entries);
+        result.ordered = OrderEntries(std::move(entries), lookup, progress);
+        if (result.ordered.entries.size() > static_cast<std::size_t>(kMaxEntries)) {
+            result.status = CommitStatus::OverLimit;
+            return result;
+        }
+        result.write = store.ReplaceIfUnchanged(path, BuildRegistrationText(result.ordered.entries),
+                                                /*readOnly=*/true, result.read);
+        if (result.write.error != WriteError::Changed) break;
+        if (result.attempts == kCommitAttempts) {
+            result.status = CommitStatus::KeptChanging;
+            return result;
+        }
     }
-    result.write = WriteRegistrationFile(store, path, result.ordered.entries);
     result.status = result.write.ok() ? CommitStatus::Written : CommitStatus::WriteFailed;
     return result;
 }

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 
+#include "common/cp932.h"
+
 namespace registrar {
 namespace {
+
+constexpr const char* kNoListForms =
+    "(改行が CR LF でない行、CR LF で終わっていない最後の行、NUL のあとの文字など)";
 
 std::string WithCode(const std::string& reason, unsigned long systemCode) {
     if (systemCode == 0) return reason;
@@ -27,6 +32,7 @@ std::string WriteReason(const WriteResult& result) {
                             result.systemCode);
         case WriteError::InUse: return WithCode("ほかのプログラムが cr.x を使用中です。", result.systemCode);
         case WriteError::DiskFull: return WithCode("ディスクの空き容量が足りません。", result.systemCode);
+        case WriteError::Changed: return "書き込む直前に、ほかのプログラムが cr.x を書き換えました。";
         case WriteError::None:
         case WriteError::Other: break;
     }
@@ -66,10 +72,40 @@ std::string CommitFailureMessage(const CommitResult& result) {
                    "表示されています。" + std::to_string(over) + " 件以上を削除してから、もう一度 OK を押すか、"
                    "キャンセルで終了してください。";
         }
+        case CommitStatus::KeptChanging:
+            return "cr.x を読み込んでから書き込むまでのあいだに、ほかのプログラムが " +
+                   std::to_string(result.attempts) +
+                   " 回続けて cr.x を書き換えたため、登録は実行されませんでした。"
+                   "\n\nこのウィンドウからは何も書き込んでいません。一覧には、いまの cr.x の登録にこのウィンドウでの"
+                   "変更を加えたものが表示されています。しばらくしてからもう一度 OK を押すか、キャンセルで終了してください。";
         case CommitStatus::WriteFailed:
         case CommitStatus::Written: break;
     }
     return WriteFailureMessage(result.write);
+}
+
+std::string UnmergedCommitMessage(const CommitResult& result) {
+    const std::string found = result.read.missing
+                                  ? "cr.x が見つかりませんでした。ほかのプログラムが削除したか、名前を変えたようです。"
+                                  : std::string("cr.x は登録の一覧として読み取れない形になっていました。\n") + kNoListForms;
+    return "登録を書き込むとき、" + found +
+           "\n\nほかのウィンドウやプログラムでの変更を取り込めないため、このウィンドウの一覧をそのまま cr.x に"
+           "書き込みました。" +
+           (result.unreadable.empty() ? "" : "読み取れなかった行は、このあと一覧で示します。");
+}
+
+std::string UnreadableLinesMessage(const std::vector<std::string>& unreadable) {
+    constexpr std::size_t kShownLines = 10;
+    constexpr std::size_t kShownCharacters = 80;
+    std::string text = std::string("cr.x に、登録として読み取れない行があります。\n") + kNoListForms + "\n";
+    for (std::size_t i = 0; i < unreadable.size() && i < kShownLines; ++i) {
+        const cp932::CharRange cut = cp932::NthCharRange(unreadable[i], kShownCharacters);
+        text += "\n" + (cut.length == 0 ? unreadable[i] : unreadable[i].substr(0, cut.pos) + "...");
+    }
+    if (unreadable.size() > kShownLines) {
+        text += "\nほか " + std::to_string(unreadable.size() - kShownLines) + " 行";
+    }
+    return text + "\n\nこれらの行は一覧に表示されません。このまま OK を押すと、cr.x からこれらの行はなくなります。";
 }
 
 }  // namespace registrar

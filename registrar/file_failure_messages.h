@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/file_store.h"
 #include "registrar/commit.h"
@@ -20,7 +21,16 @@ std::string CommitRefusedMessage(const ReadResult& result);
 // At OK: the new cr.x could not be written; the old one is whole.
 std::string WriteFailureMessage(const WriteResult& result);
 
-// Why a commit wrote nothing: one of the above, or more than 1000 entries.
+// Why a commit wrote nothing: one of the above, more than 1000 entries, or
+// cr.x changing under every attempt.
 std::string CommitFailureMessage(const CommitResult& result);
+
+// After a commit that found cr.x missing or no list: the window's list went
+// out as it was, without what may have changed elsewhere.
+std::string UnmergedCommitMessage(const CommitResult& result);
+
+// At start-up: cr.x holds text that is no entry (ReadRegistrationList); the
+// first lines of it, shortened, so that the box fits on the screen.
+std::string UnreadableLinesMessage(const std::vector<std::string>& unreadable);
 
 }  // namespace registrar

@@ -1,8 +1,33 @@
 #include "registrar/registration_file.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "common/cp932.h"
 
 namespace registrar {
+namespace {
+
+// The head ends at the first TAB; the tail keeps option and name with their TABs.
+Entry EntryFromLine(std::string_view line) {
+    const auto tab = line.find('\t');
+    Entry entry = EntryFromPath(std::string(line.substr(0, tab)));
+    if (tab != std::string_view::npos) entry.nameField += line.substr(tab);
+    return entry;
+}
+
+// The non-empty pieces of `text` between CR, LF and NUL bytes.
+void AddPieces(std::string_view text, std::vector<std::string>& pieces) {
+    constexpr std::string_view kBreaks("\r\n\0", 3);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = std::min(text.find_first_of(kBreaks, start), text.size());
+        if (end > start) pieces.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+}  // namespace
 
 Entry EntryFromPath(const std::string& path) {
     const auto backslash = cp932::FindLastBackslash(path);
@@ -20,15 +45,30 @@ std::vector<Entry> ParseRegistrationFile(const std::string& fileBytes) {
         const std::string line = text.substr(start, end - start);
         start = end + 2;
         if (line.empty()) continue;
-        // The head ends at the first TAB; the tail keeps option and name with their TABs.
-        const auto tab = line.find('\t');
-        const std::string head = line.substr(0, tab);
-        const std::string tail = tab == std::string::npos ? std::string() : line.substr(tab);
-        Entry entry = EntryFromPath(head);
-        entry.nameField += tail;
-        entries.push_back(std::move(entry));
+        entries.push_back(EntryFromLine(line));
     }
     return entries;
+}
+
+RegistrationList ReadRegistrationList(const std::string& fileBytes) {
+    RegistrationList list;
+    const std::string_view bytes(fileBytes);
+    const std::string_view text = bytes.substr(0, bytes.find('\0'));
+    std::size_t start = 0;
+    for (auto end = text.find("\r\n"); end != std::string_view::npos; end = text.find("\r\n", start)) {
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 2;
+        if (line.empty()) continue;
+        if (line.find_first_of("\r\n") != std::string_view::npos ||
+            list.entries.size() >= static_cast<std::size_t>(kMaxEntries)) {
+            AddPieces(line, list.unreadable);
+        } else {
+            list.entries.push_back(EntryFromLine(line));
+        }
+    }
+    AddPieces(text.substr(start), list.unreadable);
+    if (text.size() < bytes.size()) AddPieces(bytes.substr(text.size() + 1), list.unreadable);
+    return list;
 }
 
 std::string BuildRegistrationText(const std::vector<Entry>& entries) {

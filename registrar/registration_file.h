@@ -28,6 +28,19 @@ struct Entry {
 // backslash in its head is kept whole as the name field with an empty folder).
 std::vector<Entry> ParseRegistrationFile(const std::string& fileBytes);
 
+// cr.x read for a merge. People edit it by hand, so the text that the readers
+// above pass over is kept, to be told about: what follows the last CR LF (an
+// LF-only file, a cut or unterminated last line), a line holding a lone CR or
+// LF, lines past the thousandth entry, and everything after a NUL. Such text
+// is split at CR, LF and NUL into its non-empty pieces.
+struct RegistrationList {
+    std::vector<Entry> entries;           // the CR LF lines that are entries
+    std::vector<std::string> unreadable;  // the pieces of text that are no entry, in file order
+    bool IsList() const { return unreadable.empty(); }
+};
+
+RegistrationList ReadRegistrationList(const std::string& fileBytes);
+
 // Folder text, name field, CR LF per entry, in table order.
 std::string BuildRegistrationText(const std::vector<Entry>& entries);
 

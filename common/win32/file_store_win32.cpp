@@ -2,9 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "common/temporary_name.h"
 #include "common/win32/handles.h"
@@ -115,6 +120,40 @@ void RemoveStaleTemporaries(const std::wstring& target) {
     FindClose(search);
 }
 
+// FileRenameInfoEx and its flags (Windows 10 1607 on); the headers give them
+// only for targets newer than ours. The structure is FILE_RENAME_INFO with its
+// first member as the flags word.
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kRenameReplaceIfExists = 0x1;
+constexpr DWORD kRenamePosixSemantics = 0x2;
+struct RenameInfoEx {
+    DWORD flags;
+    HANDLE rootDirectory;
+    DWORD fileNameLength;  // in bytes, without the closing NUL
+    WCHAR fileName[1];     // the name runs on past the structure
+};
+
+// Moves the open file over `target` (its full "\\?\" path) with POSIX
+// semantics: a target that another program holds open, sharing delete (as the
+// launcher's reader does), is replaced all the same, where MoveFileExW is
+// refused until the holder lets go. False when the system has no such rename
+// (before Windows 10 1709, Wine, some file systems and shares) or it failed
+// for another reason: the caller then moves the file the old way, which
+// gives the verdict.
+bool RenameOverPosixStyle(HANDLE file, const std::wstring& target) {
+    const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+    const std::size_t size =
+        std::max(sizeof(RenameInfoEx), offsetof(RenameInfoEx, fileName) + nameBytes + sizeof(wchar_t));
+    if (size > MAXDWORD) return false;
+    std::vector<std::uint64_t> storage((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));  // aligned
+    auto* info = reinterpret_cast<RenameInfoEx*>(storage.data());
+    info->flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    info->rootDirectory = nullptr;
+    info->fileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->fileName, target.c_str(), nameBytes + sizeof(wchar_t));
+    return SetFileInformationByHandle(file, kFileRenameInfoEx, info, static_cast<DWORD>(size)) != FALSE;
+}
+
 bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
     std::size_t written = 0;
     while (written < size) {
@@ -128,14 +167,12 @@ bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
 }
 
 // A file that another program holds open gives "access denied" to a
-// replacement onto it, as a read-only one does. Opened for what the
-// replacement needs (delete access), with every sharing allowed, a held file
-// refuses: a holder that lets others read (scanners, backup tools, the
-// launcher's reader) still stands in the replacement's way.
+// replacement onto it, as a read-only one does. Without a POSIX-style rename
+// any holder stands in the way, even one that shares delete (the launcher's
+// reader): so the file is opened sharing nothing, which any holder refuses.
 bool HeldOpenElsewhere(const std::wstring& path) {
-    const DWORD everySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     UniqueKernelHandle file(
-        CreateFileW(path.c_str(), DELETE, everySharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return !file && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
@@ -175,7 +212,8 @@ ReadError ClassifyReadError(unsigned long systemCode) {
         case WriteError::AccessDenied: return ReadError::AccessDenied;
         case WriteError::InUse: return ReadError::InUse;
         case WriteError::DiskFull:
-        case WriteError::Other: return ReadError::Other;
+        case WriteError::Other:
+        case WriteError::Changed: return ReadError::Other;
     }
     return ReadError::Other;
 }
@@ -187,7 +225,10 @@ ReadResult FileStoreWin32::Read(const std::string& path) { return ReadWholeFile(
 ReadResult ReadWholeFile(const std::wstring& path, bool create) {
     ReadResult result;
     const std::wstring target = LongPathName(path);
-    RemoveStaleTemporaries(target);
+    // Only a read at start sweeps: a plain read is the commit's, right before
+    // its own write, which sweeps anyway, or the running launcher's, which
+    // writes nothing. Each scan of the folder costs, on a share the more.
+    if (create) RemoveStaleTemporaries(target);
     // Writers are kept out; another program's replacement (a rename over the
     // file) is not, so that a read never makes someone else's commit fail.
     UniqueKernelHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
@@ -239,7 +280,8 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
     unsigned long injected = InjectedFailure(WriteStep::CreateTemporary);
     UniqueKernelHandle file;
     if (!injected) {
-        file.reset(CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+        // Delete access: the temporary renames itself over the target.
+        file.reset(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return fail(GetLastError());
     } else {
@@ -258,7 +300,6 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
         file.reset();
         return fail(code);
     }
-    file.reset();
 
     // A read-only target refuses to be replaced: the files the programs keep
     // read-only have the attribute cleared first, and put back on failure.
@@ -267,9 +308,18 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
                                  (oldAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (clearedReadOnly) SetFileAttributesW(target.c_str(), oldAttributes & ~FILE_ATTRIBUTE_READONLY);
 
-    injected = InjectedFailure(WriteStep::Replace);
-    if (injected || !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const unsigned long code = injected ? injected : GetLastError();
+    unsigned long code = InjectedFailure(WriteStep::Replace);
+    if (code == 0) {
+        const bool renamed = RenameOverPosixStyle(file.get(), target);
+        file.reset();  // the old way moves the temporary by its name, closed
+        if (!renamed &&
+            !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            code = GetLastError();
+            if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
+        }
+    }
+    file.reset();
+    if (code != 0) {
         if (clearedReadOnly) SetFileAttributesW(target.c_str(), oldAttributes);
         WriteResult failure = fail(code);
         if (failure.error == WriteError::AccessDenied && HeldOpenElsewhere(target)) failure.error = WriteError::InUse;

@@ -5,8 +5,9 @@
 //
 // A replacement writes "<target>.tmp<process id>-<counter>" beside the target
 // and moves it into place. A process killed in between leaves that file behind:
-// every read and write of the target removes such temporaries whose process no
-// longer runs (or is a later process with a reused id).
+// every ReadOrCreate (the programs' reads at start) and every write of the
+// target removes such temporaries whose process no longer runs (or is a later
+// process with a reused id).
 #pragma once
 
 #include "common/file_store.h"

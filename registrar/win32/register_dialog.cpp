@@ -27,6 +27,7 @@ const wchar_t kMissingMessage[] = L"以下のファイルは、存在が確認�
 const wchar_t kWithoutFolderMessage[] =
     L"以下のファイルは、パスにフォルダーが含まれていないためその登録が実行されませんでした。";
 const wchar_t kUncheckedMessage[] = L"以下のファイルは、いまは存在を確認できなかったため、確認しないまま登録しました。";
+const wchar_t kUnreadableMessage[] = L"以下の cr.x の行は、登録として読み取れなかったため書き込まれませんでした。";
 
 HICON LoadProgramIcon(int metricX, int metricY) {
     return static_cast<HICON>(LoadImageW(win32::ResourceModule(), MAKEINTRESOURCEW(IDI_PARVANE), IMAGE_ICON,
@@ -69,11 +70,14 @@ void RegisterDialog::LoadRegistrationFile() {
     baseline_.reset();
     entries_.clear();
     ReadResult read;
+    std::vector<std::string> unreadable;
     try {
         win32::ChangeDirectory(startupFolder_);
         read = Files().ReadOrCreate(kRegistrationFileName);
         if (read.ok()) {
-            entries_ = ParseRegistrationFile(read.bytes);
+            RegistrationList list = ReadRegistrationList(read.bytes);
+            entries_ = std::move(list.entries);
+            unreadable = std::move(list.unreadable);
             ShowEntries();
             baseline_ = entries_;
         }
@@ -82,19 +86,25 @@ void RegisterDialog::LoadRegistrationFile() {
         baseline_.reset();
         entries_.clear();
     }
-    if (baseline_) return;
+    if (baseline_) {
+        // Hand-edited text that is no entry is not shown; nothing goes unsaid.
+        if (!unreadable.empty()) ShowWarning(UnreadableLinesMessage(unreadable));
+        return;
+    }
     ShowEntries();
     ShowWarning(ReadFailureMessage(read));
 }
 
 std::optional<std::vector<Entry>> RegisterDialog::ReadCurrentEntries() {
+    // Nothing is created here: a commit that then fails must not leave an
+    // empty cr.x, which the running launcher would take for its list.
     win32::ChangeDirectory(startupFolder_);
-    const ReadResult read = Files().ReadOrCreate(kRegistrationFileName);
+    const ReadResult read = Files().Read(kRegistrationFileName);
     if (!read.ok()) {
         ShowWarning(CommitRefusedMessage(read));
         return std::nullopt;
     }
-    return ParseRegistrationFile(read.bytes);
+    return TakeForMerge(read, baseline_).entries;
 }
 
 void RegisterDialog::ShowEntries() {
@@ -264,6 +274,7 @@ void RegisterDialog::Commit() {
     entries_.clear();
     ShowEntries();
     SetItemText(IDC_COUNT_EDIT, L"");
+    if (result.unmerged) ShowWarning(UnmergedCommitMessage(result));
     ShowReports(result);
 
     if (AskToStartLauncher()) {
@@ -277,6 +288,7 @@ void RegisterDialog::ShowReports(const CommitResult& result) {
     const std::pair<const wchar_t*, const std::vector<std::string>*> reports[] = {
         {kRefusedMessage, &result.refused},
         {kWithoutFolderMessage, &result.withoutFolder},
+        {kUnreadableMessage, &result.unreadable},
         {kMissingMessage, &result.ordered.missing},
         {kUncheckedMessage, &result.ordered.unchecked},
     };

@@ -40,7 +40,8 @@ protected:
 
 private:
     void LoadRegistrationFile();
-    std::optional<std::vector<Entry>> ReadCurrentEntries();  // nothing: cr.x cannot be read (told)
+    // cr.x now, as a merge takes it; nothing: it cannot be read (told).
+    std::optional<std::vector<Entry>> ReadCurrentEntries();
     void DropFiles(HDROP drop);
     void DeleteSelected();
     void EditEntry();

@@ -20,7 +20,13 @@ BOOL SettingsDialog::OnInitDialog() {
     WriteControls();
     ApplyOptionBox(false);
     ApplyNameBox(false);
+    opened_ = ReadShown();
     return TRUE;  // the dialog manager places the focus
+}
+
+SettingsDialog::Shown SettingsDialog::ReadShown() {
+    return Shown{IsChecked(hwnd(), IDC_USE_OPTION), IsChecked(hwnd(), IDC_USE_NAME), ItemText(IDC_OPTION_EDIT),
+                 ItemText(IDC_NAME_EDIT)};
 }
 
 void SettingsDialog::WriteControls() {
@@ -60,14 +66,23 @@ bool SettingsDialog::OnCommand(WORD id, WORD notification, HWND control) {
 }
 
 void SettingsDialog::OnOK() {
-    const win32::Cp932Text option = win32::Cp932FromWide(ItemText(IDC_OPTION_EDIT));
-    const win32::Cp932Text name = win32::Cp932FromWide(ItemText(IDC_NAME_EDIT));
+    const Shown shown = ReadShown();
+    changed = !(shown == opened_);
+    if (!changed) {
+        EndDialog(IDOK);
+        return;
+    }
+    // A text left as shown keeps its own bytes, even when another part changed.
+    const bool optionTyped = shown.optionText != opened_.optionText;
+    const bool nameTyped = shown.nameText != opened_.nameText;
+    const win32::Cp932Text option = win32::Cp932FromWide(shown.optionText);
+    const win32::Cp932Text name = win32::Cp932FromWide(shown.nameText);
     EntrySettings confirmed = settings;
-    confirmed.useOption = IsChecked(hwnd(), IDC_USE_OPTION);
-    confirmed.useName = IsChecked(hwnd(), IDC_USE_NAME);
+    confirmed.useOption = shown.useOption;
+    confirmed.useName = shown.useName;
     // A text that code page 932 cannot hold would reach cr.x with substitutes in it.
-    const bool optionLost = confirmed.useOption && !option.lossless;
-    const bool nameLost = confirmed.useName && !name.lossless;
+    const bool optionLost = confirmed.useOption && optionTyped && !option.lossless;
+    const bool nameLost = confirmed.useName && nameTyped && !name.lossless;
     if (optionLost || nameLost) {
         ShowWarning(hwnd(), L"入力された文字の中に、登録できない文字 (Shift_JIS で表せない文字) があります。\n"
                             L"その文字を取り除いてから OK を押してください。");
@@ -75,8 +90,8 @@ void SettingsDialog::OnOK() {
                      reinterpret_cast<WPARAM>(Item(optionLost ? IDC_OPTION_EDIT : IDC_NAME_EDIT)), TRUE);
         return;
     }
-    confirmed.optionText = option.bytes;
-    confirmed.nameText = name.bytes;
+    if (optionTyped) confirmed.optionText = option.bytes;
+    if (nameTyped) confirmed.nameText = name.bytes;
     ConfirmSettings(confirmed);
     settings = confirmed;
     WriteControls();
@@ -87,7 +102,7 @@ std::optional<std::string> EditEntrySettings(HWND owner, const Entry& entry) {
     SettingsDialog dialog;
     dialog.settings = SettingsFromNameField(entry.nameField);
     dialog.pathText = SettingsPathText(entry.folderText, dialog.settings.fileName);
-    if (dialog.RunModal(owner) != IDOK) return std::nullopt;
+    if (dialog.RunModal(owner) != IDOK || !dialog.changed) return std::nullopt;
     return NameFieldFromSettings(dialog.settings);
 }
 

@@ -18,6 +18,9 @@ public:
     // Filled by the caller before the run; after OK they hold the confirmed values.
     EntrySettings settings;
     std::string pathText;  // cp932: CR LF, a space, the full path
+    // After OK: false when both boxes and both texts were left as the dialog
+    // showed them, and `settings` then stays as it was filled.
+    bool changed = false;
 
 protected:
     BOOL OnInitDialog() override;
@@ -25,13 +28,31 @@ protected:
     void OnOK() override;
 
 private:
+    struct Shown {
+        bool useOption = false;
+        bool useName = false;
+        std::wstring optionText;
+        std::wstring nameText;
+        bool operator==(const Shown& other) const {
+            return useOption == other.useOption && useName == other.useName && optionText == other.optionText &&
+                   nameText == other.nameText;
+        }
+    };
+    Shown ReadShown();
+
     void WriteControls();
     void ApplyOptionBox(bool moveFocus);
     void ApplyNameBox(bool moveFocus);
+
+    // As the dialog opened, in wide text: cp932 bytes need not come back the
+    // same from a round trip (NEC-selected characters come back as IBM codes),
+    // and the OK rule drops a trailing TAB.
+    Shown opened_;
 };
 
 // Takes the entry's name field apart, runs the dialog for it and, on OK,
-// returns the name field built back from the dialog; nothing on Cancel.
+// returns the name field built back from the dialog; nothing on Cancel, nor
+// on OK without a change: an unchanged entry is no edit for the merge with cr.x.
 std::optional<std::string> EditEntrySettings(HWND owner, const Entry& entry);
 
 }  // namespace registrar

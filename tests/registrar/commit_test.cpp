@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
+#include <set>
+#include <utility>
 
 #include "registrar/registration_names.h"
 #include "tests/support/memory_file_store.h"
@@ -87,6 +90,81 @@ TEST(CommitEntries, ReadsCrXAgainAndWritesTheMergedCheckedAndOrderedList) {
     EXPECT_THAT(result.refused, ElementsAre("C:\\t\\my e.exe"));
     EXPECT_THAT(result.ordered.missing, ElementsAre("C:\\t\\gone.exe"));
     EXPECT_THAT(result.ordered.unchecked, ElementsAre("\\\\off\\s\\z.exe"));
+}
+
+// At the first lookup after each read of cr.x (on a share a lookup takes
+// seconds), `commits` times, a second window commits: c out, a file of its own in.
+class SecondWindowStore : public MemoryFileStore {
+public:
+    int commits = 0;
+    std::multiset<std::string> looked;  // by this commit
+
+    ReadResult Read(const std::string& path) override {
+        armed_ = armed_ || !inside_;
+        return MemoryFileStore::Read(path);
+    }
+    Presence Lookup(const std::string& path) override {
+        if (!inside_) looked.insert(path);
+        if (!inside_ && std::exchange(armed_, false) && commits-- > 0) {
+            inside_ = true;
+            const std::vector<Entry> file = registrar::ParseRegistrationFile(files["cr.x"]);
+            std::vector<Entry> listed = Lines({"C:\\t\\e" + std::to_string(++added_) + ".exe"});
+            files[listed[0].folderText + listed[0].nameField];
+            for (const Entry& entry : file) {
+                if (entry.nameField != "c.exe") listed.push_back(entry);
+            }
+            EXPECT_TRUE(registrar::CommitEntries(*this, "cr.x", file, listed, nullptr).written());
+            inside_ = false;
+        }
+        return MemoryFileStore::Lookup(path);
+    }
+
+private:
+    bool inside_ = false, armed_ = false;
+    int added_ = 0;
+};
+
+// This window read a, b and c and deleted a; meanwhile cr.x went, was saved by
+// an editor, or a second window committed. No entry the window shows is lost
+// unless deleted here or by that commit, and what cannot be merged is told.
+TEST(CommitEntries, WhatBecameOfCrXWhileTheWindowWasOpen) {
+    struct Row {
+        const char* what;
+        std::optional<std::string> there;  // cr.x at the commit; nothing: gone
+        int secondWindowCommits;
+        CommitStatus status;
+        std::vector<std::string> after;  // cr.x's lines afterwards
+        std::vector<std::string> unreadable;
+        bool unmerged;
+    };
+    const std::string a = "C:\\t\\a.exe", b = "C:\\t\\b.exe", c = "C:\\t\\c.exe", d = "C:\\t\\d.exe";
+    const std::string read = a + "\r\n" + b + "\r\n" + c + "\r\n";
+    const auto e = [](int k) { return "C:\\t\\e" + std::to_string(k) + ".exe"; };
+    const CommitStatus kWritten = CommitStatus::Written;
+    const Row rows[] = {
+        {"removed", std::nullopt, 0, kWritten, {b, c}, {}, true},
+        {"saved with LF ends, d added", a + "\n" + b + "\n" + c + "\n" + d + "\n", 0, kWritten, {b, c}, {a, b, c, d},
+         true},
+        {"d added as a last line without CR LF", read + d, 0, kWritten, {b, c}, {d}, true},
+        {"a second window commits between the read and the rename", read, 1, kWritten, {b, e(1)}, {}, false},
+        {"and again before every rename", read, registrar::kCommitAttempts, CommitStatus::KeptChanging,
+         {a, b, e(1), e(2), e(3), e(4), e(5)}, {}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SecondWindowStore store;
+        for (const std::string& file : {a, b, c, d}) store.files[file];
+        if (row.there) store.files["cr.x"] = *row.there;
+        store.commits = row.secondWindowCommits;
+
+        const auto result = registrar::CommitEntries(store, "cr.x", Lines({a, b, c}), Lines({b, c}), nullptr);
+        EXPECT_EQ(result.status, row.status);
+        EXPECT_EQ(result.attempts, std::min(row.secondWindowCommits + 1, registrar::kCommitAttempts));
+        EXPECT_EQ(store.files["cr.x"], registrar::BuildRegistrationText(Lines(row.after)));
+        EXPECT_EQ(result.unreadable, row.unreadable);
+        EXPECT_EQ(result.unmerged, row.unmerged);
+        for (const std::string& path : store.looked) EXPECT_EQ(store.looked.count(path), 1u) << "looked up again";
+    }
 }
 
 // 999 entries in cr.x and two dropped while it was unreadable: one too many,

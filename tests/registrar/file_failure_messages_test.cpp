@@ -20,7 +20,14 @@ TEST(FileFailureMessages, NameTheCauseTheCodeAndWhatBecameOfCrX) {
     CommitResult unreadable;
     unreadable.status = CommitStatus::Unreadable;
     unreadable.read = {ReadError::AccessDenied, 5, false, {}};
-    const std::pair<std::string, const char*> kSays[] = {
+    CommitResult changing, gone, noList;
+    changing.status = CommitStatus::KeptChanging;
+    changing.attempts = kCommitAttempts;
+    gone.read.missing = true;
+    noList.unreadable = {"C:\\t\\a.exe"};
+    std::vector<std::string> lines(12, "C:\\t\\x.exe");
+    lines[0] = std::string(79, 'x') + "表表";  // cut after the 80th character, never inside one
+    const std::pair<std::string, std::string> kSays[] = {
         {WriteFailureMessage({WriteError::AccessDenied, 5}), "読み取り専用か、書き込む権限がありません。(エラーコード 5)"},
         {WriteFailureMessage({WriteError::InUse, 32}), "ほかのプログラムが cr.x を使用中です。(エラーコード 32)"},
         {WriteFailureMessage({WriteError::DiskFull, 112}), "ディスクの空き容量が足りません。(エラーコード 112)"},
@@ -36,6 +43,13 @@ TEST(FileFailureMessages, NameTheCauseTheCodeAndWhatBecameOfCrX) {
         {CommitFailureMessage(overLimit), "3 件以上を削除してから"},
         {CommitFailureMessage(unreadable), "cr.x を読み取る権限がありません。(エラーコード 5)"},
         {CommitFailureMessage(CommitResult{}), "予期しないエラーが発生しました。\n"},
+        {CommitFailureMessage(changing), "5 回続けて cr.x を書き換えたため、登録は実行されませんでした。"},
+        {UnmergedCommitMessage(gone), "cr.x が見つかりませんでした。ほかのプログラムが削除したか"},
+        {UnmergedCommitMessage(noList), "(改行が CR LF でない行、CR LF で終わっていない最後の行、NUL のあとの文字など)"
+                                        "\n\nほかのウィンドウやプログラムでの変更を取り込めないため、このウィンドウの一覧を"
+                                        "そのまま cr.x に書き込みました。読み取れなかった行は、このあと一覧で示します。"},
+        {UnreadableLinesMessage(lines), "\n\n" + std::string(79, 'x') + "表...\nC:\\t\\x.exe\n"},
+        {UnreadableLinesMessage(lines), "\nほか 2 行\n"},
     };
     for (const auto& [message, part] : kSays) EXPECT_THAT(message, HasSubstr(part));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/support/memory_file_store.h"
 
 namespace {
@@ -59,6 +61,26 @@ TEST(RegistrationFile, MalformedLinesAreKeptVisible) {
     EXPECT_EQ(entries[0], (Entry{"notepad.exe\t/x", ""}));
     EXPECT_EQ(entries[1], (Entry{"b.exe\t1\t2\t3", "C:\\a\\"}));
     EXPECT_EQ(entries[2], (Entry{"表", ""}));
+}
+
+// Hand edits: every byte of text is in an entry or in a reported piece.
+TEST(RegistrationFile, ReadingForAMergeKeepsTheTextThatIsNoEntry) {
+    using namespace std::string_literals;
+    const Entry a{"a.exe", "C:\\t\\"}, c{"c.exe\t-o", "C:\\t\\"};
+    std::string thousandAndOne;
+    for (int i = 0; i < 1001; ++i) thousandAndOne += "C:\\d\\f" + std::to_string(i) + ".exe\r\n";
+    const std::tuple<std::string, std::vector<Entry>, std::vector<std::string>> rows[] = {
+        {"C:\\t\\a.exe\nC:\\t\\b.exe\n", {}, {"C:\\t\\a.exe", "C:\\t\\b.exe"}},  // LF ends
+        {"C:\\t\\a.exe\r\nx\ny\r\nz\r\r\n\r\r\nC:\\t\\c.exe\t-o\r\nw", {a, c}, {"x", "y", "z", "w"}},
+        {"C:\\t\\a.exe\r\nC:\\t\\b\0.exe\r\nC:\\t\\c.exe\t-o\r\n\0\0"s, {a}, {"C:\\t\\b", ".exe", "C:\\t\\c.exe\t-o"}},
+        {thousandAndOne, ParseRegistrationFile(thousandAndOne), {"C:\\d\\f1000.exe"}},
+    };
+    for (const auto& [bytes, entries, unreadable] : rows) {
+        const registrar::RegistrationList list = registrar::ReadRegistrationList(bytes);
+        EXPECT_EQ(list.entries, entries) << bytes.substr(0, 40);
+        EXPECT_EQ(list.unreadable, unreadable) << bytes.substr(0, 40);
+        EXPECT_EQ(list.IsList(), unreadable.empty());
+    }
 }
 
 TEST(RegistrationFile, WriterReplacesTheFileReadOnly) {

@@ -1,7 +1,8 @@
 // Parvane.exe run in a scratch folder and answered from outside, as a user
-// would: the whole commit with its dialogs, Cancel, and a cr.x that another
-// program holds open at the commit or at the start. A copy of probe.exe named
-// Tobi.exe records whether and from where the registrar starts the launcher.
+// would: the whole commit with its dialogs, Cancel, a cr.x that another program
+// holds open at the commit or at the start, or removes meanwhile. A copy of
+// probe.exe named Tobi.exe records whether and from where the registrar starts
+// the launcher.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -178,6 +179,28 @@ TEST_F(RegistrarEndToEnd, TwoWindowsOnOneCrXEachKeepWhatTheOtherCommitted) {
     ASSERT_TRUE(e2e::PressButton(second, IDOK));
     AnswerQuestionAndWaitForExit(IDNO);
     EXPECT_EQ(CrX(), b + "\r\n" + d + "\r\n" + e + "\r\n") << "a stays deleted and e registered";
+}
+
+// cr.x removed from outside while the window is open: the window's list is all
+// there is to go by, so it is written, less what the user deleted, and told.
+TEST_F(RegistrarEndToEnd, CrXRemovedWhileTheWindowIsOpenKeepsWhatTheUserDidNotDelete) {
+    const std::string a = Touch(L"a.exe"), b = Touch(L"b.exe"), c = Touch(L"c.exe");
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.Path(), {a, b, c}));
+    HWND main = Start();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(DeleteFileW(folder.File(L"cr.x").c_str()));
+    SendMessageW(GetDlgItem(main, kList), LB_SETSEL, TRUE, 0);
+    ASSERT_TRUE(e2e::PressButton(main, kDelete));
+    ASSERT_TRUE(WaitForControlText(main, kCountEdit, L"2"));
+    ASSERT_TRUE(e2e::PressButton(main, IDOK));
+
+    HWND told = Wait(L"警告");
+    ASSERT_NE(told, nullptr);
+    EXPECT_THAT(e2e::StaticTexts(told), Contains(HasSubstr(L"cr.x が見つかりませんでした。")));
+    ASSERT_TRUE(e2e::PressButton(told, IDOK));
+    ASSERT_TRUE(e2e::WaitForWindowGone(told));
+    AnswerQuestionAndWaitForExit(IDNO);
+    EXPECT_EQ(CrX(), b + "\r\n" + c + "\r\n");
 }
 
 TEST_F(RegistrarEndToEnd, CancelWritesNothingAndYesStartsTheLauncherFromItsFolder) {

@@ -316,6 +316,7 @@ void PrintTo(const KillPoint& point, std::ostream* out) { *out << point.what; }
 const KillPoint kKillPoints[] = {
     {"GetFileAttributesW", true, false, false, true, "WhileTheProgressDialogChecksTheFiles"},
     {"FlushFileBuffers", true, false, true, true, "RightAfterTheTemporaryIsWritten"},
+    {"SetFileInformationByHandle", true, false, true, true, "RightBeforeThePosixRename"},  // refused by Wine
     {"MoveFileExW", true, false, true, true, "RightBeforeTheTemporaryReplacesCrX"},
     {"SetFileAttributesW", false, true, false, true, "RightAfterTheTemporaryReplacedCrX"},
 };

@@ -100,8 +100,15 @@ protected:
     HWND main = nullptr;
 };
 
-TEST_F(RegisterDialogTest, OpensWithTheEntriesOfCrXInTheVisibleAndTheHiddenList) {
+TEST_F(RegisterDialogTest, OpensWithTheEntriesOfCrXInTheVisibleAndTheHiddenListAndTellsOfTheRest) {
     WriteCrX({"C:\\Tools\\calc.exe\t/s", "D:\\Docs\\日記.txt\t\tdiary", "C:\\表\\表.exe", "C:\\ソフト\\a.exe\tx\tA"});
+    ASSERT_TRUE(folder.WriteFile(L"cr.x", folder.ReadFile(L"cr.x") + "C:\\x\\added by hand.exe"));  // no CR LF
+    answerer.Then(L"警告", [](HWND box) {
+        const std::wstring text = AllStaticTexts(box);
+        EXPECT_THAT(text, HasSubstr(L"cr.x に、登録として読み取れない行があります。"));
+        EXPECT_THAT(text, HasSubstr(L"\nC:\\x\\added by hand.exe\n"));
+        PostCommand(box, IDOK);
+    });
     Open();
 
     EXPECT_THAT(ListItems(List(IDC_NAME_LIST)),

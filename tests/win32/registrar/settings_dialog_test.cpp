@@ -4,6 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <tuple>
+
+#include "common/win32/text.h"
 #include "dialog_answerer.h"
 #include "registrar/win32/resource_ids.h"
 
@@ -80,6 +85,30 @@ TEST_F(SettingsDialogTest, OptionOnlyNameOnlyAndEscape) {
         PostCommand(settings, IDCANCEL);
     });
     EXPECT_EQ(EditEntrySettings(nullptr, Entry{"calc.exe", "C:\\"}), std::nullopt);
+}
+
+// OK on what the dialog showed is no edit (the merge with cr.x would take it
+// for one), though the bytes would not come back the same: the OK rule drops a
+// trailing TAB, and code page 932 gives an NEC-selected character back in its
+// IBM code. A text left alone keeps its bytes when the other one changes.
+TEST_F(SettingsDialogTest, OkWithoutAChangeIsNoEditAndATextLeftAloneKeepsItsBytes) {
+    const std::string nec = "\xED\x40";  // 纊 as NEC selected it; IBM's code is FA 5C
+    ASSERT_NE(win32::Cp932FromWide(win32::WideFromCp932(nec)).bytes, nec) << "the round trip this is about";
+    const std::tuple<std::string, const wchar_t*, std::optional<std::string>> rows[] = {
+        {"calc.exe\t/s\t", nullptr, std::nullopt},
+        {"calc.exe\t-" + nec + "\tCalc", nullptr, std::nullopt},
+        {"calc.exe\t-" + nec, L"Calc", "calc.exe\t-" + nec + "\tCalc"},  // a name typed in
+    };
+    for (const auto& [nameField, typedName, result] : rows) {
+        answerer.Then(L"設定", [name = typedName](HWND settings) {
+            if (name != nullptr) {
+                ClickCheckBox(settings, IDC_USE_NAME);
+                SetDlgItemTextW(settings, IDC_NAME_EDIT, name);
+            }
+            PostCommand(settings, IDOK);
+        });
+        EXPECT_EQ(EditEntrySettings(nullptr, Entry{nameField, "C:\\"}), result) << nameField;
+    }
 }
 
 TEST_F(SettingsDialogTest, TextOutsideCodePage932IsRefusedAndTheDialogStaysOpen) {
