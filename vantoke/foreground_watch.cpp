@@ -17,12 +17,19 @@ constexpr DWORD kStopWaitMs = 500;
 
 struct ForegroundWatch::Shared {
     std::atomic<bool> fullScreen{false};
+    std::atomic<std::uint32_t> lookedAt{0};  // when the look behind the verdict began
+    std::atomic<bool> looked{false};
     win32::UniqueKernelHandle more{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     win32::UniqueKernelHandle idle{CreateEventW(nullptr, TRUE, TRUE, nullptr)};  // no thread looks
     std::mutex lock;
     bool looking = false;
 
-    void Look() noexcept { fullScreen.store(win32::ForegroundIsFullScreen(), std::memory_order_release); }
+    void Look() noexcept {
+        const std::uint32_t began = GetTickCount();
+        fullScreen.store(win32::ForegroundIsFullScreen(), std::memory_order_relaxed);
+        lookedAt.store(began, std::memory_order_relaxed);
+        looked.store(true, std::memory_order_release);
+    }
 
     static DWORD WINAPI Run(void* parameter) noexcept {
         std::unique_ptr<std::shared_ptr<Shared>> owned(static_cast<std::shared_ptr<Shared>*>(parameter));
@@ -69,6 +76,10 @@ void ForegroundWatch::Refresh() noexcept {
     }
 }
 
-bool ForegroundWatch::FullScreen() const noexcept { return shared_->fullScreen.load(std::memory_order_acquire); }
+bool ForegroundWatch::FullScreen(std::uint32_t now) const noexcept {
+    if (!shared_->looked.load(std::memory_order_acquire)) return false;
+    return now - shared_->lookedAt.load(std::memory_order_relaxed) < kFreshMs &&
+           shared_->fullScreen.load(std::memory_order_relaxed);
+}
 
 }  // namespace vantoke

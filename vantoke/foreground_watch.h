@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 namespace vantoke {
@@ -24,8 +25,11 @@ public:
     // A fresh look is wanted; returns at once (not for the hook procedure:
     // it may start a thread).
     void Refresh() noexcept;
-    // The verdict of the latest look; not full-screen before any.
-    bool FullScreen() const noexcept;
+    // The verdict of the latest look, if it began less than kFreshMs before
+    // `now` (GetTickCount): an older one may speak of another program in
+    // front. Not full-screen without a fresh one.
+    bool FullScreen(std::uint32_t now) const noexcept;
+    static constexpr std::uint32_t kFreshMs = 3000;  // longer than any tap sequence
 
     struct Shared;  // what the looking thread shares with this object
 

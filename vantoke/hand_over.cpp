@@ -62,11 +62,16 @@ bool HandOver(HookState& state) noexcept {
         const KeyEvent& event = part[i];
         INPUT& input = inputs[i];
         input.type = INPUT_KEYBOARD;
+        input.ki.dwExtraInfo = event.extraInfo;
+        if (event.virtualKey == VK_PACKET) {  // a character typed as such (a touch keyboard, an emoji panel)
+            input.ki.wScan = static_cast<WORD>(event.scanCode);
+            input.ki.dwFlags = KEYEVENTF_UNICODE | (event.keyUp ? KEYEVENTF_KEYUP : 0);
+            continue;
+        }
         input.ki.wVk = static_cast<WORD>(event.virtualKey);
         input.ki.wScan = static_cast<WORD>(event.scanCode != 0 ? event.scanCode
                                                                : MapVirtualKeyW(event.virtualKey, MAPVK_VK_TO_VSC));
         input.ki.dwFlags = (event.keyUp ? KEYEVENTF_KEYUP : 0) | (event.extended ? KEYEVENTF_EXTENDEDKEY : 0);
-        input.ki.dwExtraInfo = event.extraInfo;
     }
     // The hook sees each event go by (under Wine already inside this call);
     // what SendInput refuses (a secure desktop) stays held and is offered again.

@@ -44,7 +44,7 @@ bool PostNotice(HWND target, const Notice& notice, unsigned summons = 0) noexcep
 // it ("not now"): no keys are held then, and the launcher is not told to
 // summon. The verdict was made beside the hook, at the taps before.
 bool SummonsVetoed(const HookState& state) noexcept {
-    return state.quietOverFullScreen.load(std::memory_order_relaxed) && state.foreground.FullScreen();
+    return state.quietOverFullScreen.load(std::memory_order_relaxed) && state.foreground.FullScreen(GetTickCount());
 }
 
 // Under the launcher's tap rule each notice is handled at once, on this thread.

@@ -219,6 +219,7 @@ void KeyboardHook::OnRawInput(HWND window, HRAWINPUT handle) noexcept {
     event.time = static_cast<std::uint32_t>(GetMessageTime());
     const DWORD now = GetTickCount();
     if (watchdog_.TakeMissedAtReinstall(event, now)) {
+        if (event.keyUp) state_.summons.ReleasedUnseen(event);
         QueueMissedEvent(event, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                          IsKeyDownNow);
         DeliverNotices(state_);
@@ -252,6 +253,9 @@ void KeyboardHook::Reinstall(const WatchdogVerdict& verdict) noexcept {
     if (hook == nullptr) return;  // the next key that goes by unseen tries again
     watchdog_.HookInstalledAt(GetTickCount());
 
+    for (const KeyEvent& missed : verdict.missed) {
+        if (missed.keyUp) state_.summons.ReleasedUnseen(missed);
+    }
     QueueMissedEvents(verdict, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                       GetTickCount(), IsKeyDownNow);
     DeliverNotices(state_);

@@ -5,15 +5,6 @@
 namespace vantoke {
 namespace {
 
-// Virtual-key codes of the keys that act in a menu (the values of the Windows headers).
-constexpr unsigned kBackspace = 0x08;
-constexpr unsigned kEnter = 0x0D;
-constexpr unsigned kEscape = 0x1B;
-constexpr unsigned kLeftArrow = 0x25;
-constexpr unsigned kDownArrow = 0x28;
-constexpr unsigned kKeypad0 = 0x60;
-constexpr unsigned kKeypad9 = 0x69;
-
 // The modifier bits of the keys that `pick` names.
 template <typename Pick>
 unsigned ModifierBits(unsigned bits, Pick pick) noexcept {
@@ -59,11 +50,6 @@ bool SameEvent(const KeyEvent& a, const KeyEvent& b) noexcept {
 }
 
 }  // namespace
-
-bool ActsInTheMenu(unsigned key) noexcept {
-    return (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z') || (key >= kKeypad0 && key <= kKeypad9) ||
-           (key >= kLeftArrow && key <= kDownArrow) || key == kBackspace || key == kEnter || key == kEscape;
-}
 
 bool Summons::Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet, std::uint32_t now) noexcept {
     if (queue.InFlight()) queue.Handled();  // left from an action set from outside
@@ -132,6 +118,20 @@ bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQu
     heldDown_.set(key, !event.keyUp);
     if (undecided && heldCount_ >= kHoldLimit) goNow = Decide(Where::Front);
     return true;
+}
+
+void Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
+    // Raw input names Shift, Ctrl and Alt generically; the hook may have seen either name.
+    for (const unsigned named : {release.virtualKey, SpecificKey(release)}) {
+        const std::size_t key = named & 0xFF;
+        if (!heldDown_.test(key) || heldCount_ >= kCapacity) continue;
+        KeyEvent event = release;
+        event.virtualKey = named;
+        event.keyUp = true;
+        held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, 0};
+        heldDown_.reset(key);
+        return;
+    }
 }
 
 bool Summons::Claim(unsigned serial) noexcept {
@@ -257,8 +257,22 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
     partSending_ = false;
     partSentAt_ = now;
     if (sent > partCount_) sent = partCount_;
+    if (sent > 0) refusing_ = false;
+    if (sent == 0 && refusing_ && now - refusedSince_ >= kRetryForMs) {
+        // Refused for long: the keys are given up, and the summons ends.
+        heldCount_ = 0;
+        partCount_ = 0;
+        retrying_ = refusing_ = false;
+        sidesKnown_ = false;
+        EndIfDone();
+        return false;
+    }
     if (sent < partCount_) {
         // What went is gone; the rest stays held, to be offered again.
+        if (sent == 0 && !refusing_) {
+            refusing_ = true;
+            refusedSince_ = now;
+        }
         retrying_ = true;
         retryAt_ = now + kRetryMs;
         if (sent > 0) {
@@ -302,7 +316,7 @@ void Summons::Reset() noexcept {
     record_.store(kNone, std::memory_order_release);
     heldHead_ = heldCount_ = partCount_ = partSeen_ = 0;
     heldDown_.reset();
-    partSending_ = sidesKnown_ = retrying_ = releasing_ = false;
+    partSending_ = sidesKnown_ = retrying_ = refusing_ = releasing_ = false;
 }
 
 }  // namespace vantoke

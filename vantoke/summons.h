@@ -30,10 +30,6 @@ struct TapRule {
     int speed = 50;
 };
 
-// Letters, digits (the keypad's too), and the keys that act in the letter
-// menu: Esc, Enter, the arrows and Backspace.
-bool ActsInTheMenu(unsigned virtualKey) noexcept;
-
 class Summons : private taps::HookControl {
 public:
     static constexpr std::size_t kCapacity = 256;  // held key events
@@ -50,8 +46,11 @@ public:
     static constexpr std::uint32_t kLimitMs = 3000;
     // How long a claimed summons may take to show its menu.
     static constexpr std::uint32_t kClaimedLimitMs = 10000;
-    // A part that SendInput refused is offered again after this long.
+    // A part that SendInput refused is offered again after this long, for
+    // this long at most (a secure desktop, input blocked); then the keys are
+    // given up rather than typed into whatever is in front by then.
     static constexpr std::uint32_t kRetryMs = 250;
+    static constexpr std::uint32_t kRetryForMs = 5000;
     // A part whose events have not all come by within this long is not waited
     // for again (another hook swallowed some).
     static constexpr std::uint32_t kPartTimeoutMs = 1000;
@@ -86,6 +85,11 @@ public:
     // rule under `rule`; the rule's action selects the next. True when a
     // summons began (its limit is to be armed).
     bool Drain(NoticeQueue& queue, const TapRule& rule, Outlet& outlet, std::uint32_t now) noexcept;
+
+    // The release of a key went by the hook unseen (the system had removed
+    // the hook; the watchdog found it): when its press is held, the release
+    // follows it, so that the key is not put down for good.
+    void ReleasedUnseen(const KeyEvent& release) noexcept;
 
     // Whether a live key event is held back. `keys` is the hook's view of the
     // keys after the event; `isKeyDown` asks the system whether a key was
@@ -197,6 +201,8 @@ private:
     bool sidesKnown_ = false;
     bool retrying_ = false;  // SendInput refused: the rest goes at retryAt_
     std::uint32_t retryAt_ = 0;
+    bool refusing_ = false;           // SendInput has refused every part since refusedSince_
+    std::uint32_t refusedSince_ = 0;
     bool releasing_ = false;
 };
 

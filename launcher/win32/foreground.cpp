@@ -35,8 +35,20 @@ BOOL CALLBACK FindOpenDialog(HWND window, LPARAM parameter) {
 bool BringOpenDialogForward(HWND main) {
     DialogSearch search{main, nullptr, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), &FindOpenDialog, reinterpret_cast<LPARAM>(&search));
-    const HWND found = search.owned != nullptr ? search.owned : search.standalone;
-    return found != nullptr && TakeForeground(found);
+    HWND found = search.owned != nullptr ? search.owned : search.standalone;
+    if (found == nullptr) {
+        found = GetWindow(main, GW_ENABLEDPOPUP);
+        if (found == main) found = nullptr;
+    }
+    if (found == nullptr) return false;
+    TakeForeground(found);
+    return true;
+}
+
+bool HasTheKeyboard(HWND window) {
+    const HWND front = GetForegroundWindow();
+    return front != nullptr &&
+           GetWindowThreadProcessId(front, nullptr) == GetWindowThreadProcessId(window, nullptr);
 }
 
 bool AnswersPromptly(HWND window) {

@@ -16,11 +16,16 @@ bool TakeForeground(HWND window);
 
 // Brings forward the box or dialog that this thread runs beside `main`: one
 // that `main` owns (it is disabled under it), or else one standing alone (a
-// message box, the version box); false when there is none.
+// message box, the version box), or a popup that another thread opened over
+// `main` (the shell's own error box); false when there is none (whether it
+// took the foreground or not).
 bool BringOpenDialogForward(HWND main);
 
 // Whether the thread of `window` takes a message within a short time; false
 // for a program that hangs.
 bool AnswersPromptly(HWND window);
+
+// Whether the keyboard comes to the thread of `window`: its window is in front.
+bool HasTheKeyboard(HWND window);
 
 }  // namespace tobi

@@ -28,23 +28,29 @@ const char* const kFullScreenFile = "fullscreen.x";
 // Posted by a job of the shell when it is done: wParam 1 when the window is
 // to hide after it, lParam the summons count when the job was asked for.
 constexpr UINT kShellJobDone = kMenuIconsArrivedMessage + 2;
-// Posted by a job of the sign-in shortcut: wParam whether it runs at sign-in,
-// lParam a std::wstring* with the text of a failure, or null.
+// Posted by a job of the sign-in shortcut (SignInItem).
 constexpr UINT kSignInState = kMenuIconsArrivedMessage + 3;
+// Posted to itself when a loop of a menu, box or dialog has ended.
+constexpr UINT kAtRest = kMenuIconsArrivedMessage + 4;
 // How long a requested tray menu waits for the sign-in state.
 constexpr UINT_PTR kTrayMenuTimer = 1;
 constexpr UINT kTrayMenuWaitMs = 300;
 
-// Counts a box or dialog of the launcher while it is open.
+// Counts a box or dialog of the launcher while it is open; when it closes,
+// what waited for rest may go.
 class OpenWindow {
 public:
-    explicit OpenWindow(int& count) : count_(count) { ++count_; }
-    ~OpenWindow() { --count_; }
+    OpenWindow(int& count, HWND window) : count_(count), window_(window) { ++count_; }
+    ~OpenWindow() {
+        --count_;
+        PostMessageW(window_, kAtRest, 0, 0);
+    }
     OpenWindow(const OpenWindow&) = delete;
     OpenWindow& operator=(const OpenWindow&) = delete;
 
 private:
     int& count_;
+    HWND window_;
 };
 
 win32::UniqueIcon LoadAppIcon(int width, int height) {
@@ -87,7 +93,7 @@ void LauncherWindow::TakeRegistrationNews() {
 void LauncherWindow::ShowWarningBox(const std::wstring& text) {
     // Standing alone, as the version box does: owned by the hidden window it
     // would hand that window the keyboard when closed.
-    const OpenWindow open(openWindows_);
+    const OpenWindow open(openWindows_, hwnd());
     MessageBoxW(nullptr, text.c_str(), L"警告", MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
 }
 
@@ -101,6 +107,8 @@ BOOL LauncherWindow::OnInitDialog() {
     std::wstring file = startupFolder_;
     if (!file.empty() && file.back() != L'\\') file += L'\\';
     watch_ = std::make_unique<RegistrationWatch>(hwnd(), file + win32::WideFromCp932(kRegistrationFile), worker_);
+    signIn_ = std::make_unique<SignInItem>(hwnd(), kSignInState, worker_, SignInFolder(),
+                                           ShortcutTarget{win32::ModulePath(), startupFolder_});
     options_ = launcher::ReadOptions(Files(), kOptionsFile);
     const launcher::FullScreenSettingRead fullScreen = launcher::ReadFullScreenSetting(Files(), kFullScreenFile);
     quietOverFullScreen_ = fullScreen.quietOverFullScreen;
@@ -150,7 +158,7 @@ void LauncherWindow::AdoptRegistrationList(launcher::RegistrationList list) {
 }
 
 void LauncherWindow::ShowFatalError() {
-    const OpenWindow open(openWindows_);
+    const OpenWindow open(openWindows_, hwnd());
     MessageBoxW(hwnd(), L"予期しないエラーが発生しました。\nプログラムを終了します。\n", L"警告",
                 MB_OK | MB_ICONEXCLAMATION);
     EndDialog(IDOK);
@@ -212,12 +220,13 @@ void LauncherWindow::SummonLetterMenu(unsigned serial) {
     SetActiveWindow(hwnd());
     TakeForeground(hwnd());
     if (OpenLetterMenu(serial)) return;
-    // No menu came (or it came too late and closed at once): the keys held
-    // for it go where they were going, so the window in front gets the
-    // keyboard back first.
-    if (!shown) ShowWindow(hwnd(), SW_HIDE);
+    // No menu came (or it came too late, or without the keyboard, and closed
+    // at once): the keys held for it go where they were going, so the window
+    // in front gets the keyboard back first; the hide, which can take its
+    // time, comes after.
     if (front != nullptr && front != hwnd()) SetForegroundWindow(front);
     hook_.MenuRefused(serial);
+    if (!shown) ShowWindow(hwnd(), SW_HIDE);
 }
 
 void LauncherWindow::ShowLetterMenu() { OpenLetterMenu(0); }
@@ -240,6 +249,7 @@ bool LauncherWindow::OpenLetterMenu(unsigned serial) {
     if (menuShown_) hook_.MenuClosed();
     // Lets the menu close when the user clicks elsewhere next time.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
+    PostMessageW(hwnd(), kAtRest, 0, 0);
     return menuShown_ && !menuLate_;
 }
 
@@ -247,14 +257,17 @@ void LauncherWindow::ShowTrayMenu() {
     win32::UniqueMenu menu(LoadMenuW(win32::ResourceModule(), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
-    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (runsAtSignIn_ ? MF_CHECKED : MF_UNCHECKED));
-    if (!signInKnown_) EnableMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | MF_GRAYED);
+    CheckMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | (signIn_->Runs() ? MF_CHECKED : MF_UNCHECKED));
+    if (!signIn_->Known() || signIn_->Busy()) EnableMenuItem(popup, ID_RUN_AT_SIGN_IN, MF_BYCOMMAND | MF_GRAYED);
     CheckMenuItem(popup, ID_FULL_SCREEN_QUIET, MF_BYCOMMAND | (quietOverFullScreen_ ? MF_CHECKED : MF_UNCHECKED));
     POINT cursor{};
     GetCursorPos(&cursor);
     SetForegroundWindow(hwnd());
+    trayMenuOpen_ = true;
     TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
+    trayMenuOpen_ = false;
     PostMessageW(hwnd(), WM_NULL, 0, 0);
+    PostMessageW(hwnd(), kAtRest, 0, 0);
 }
 
 void LauncherWindow::LaunchSlot(int slot) {
@@ -286,24 +299,26 @@ void LauncherWindow::StartAway(ShellWorker::Job job, bool hideAfter) {
 }
 
 void LauncherWindow::RequestTrayMenu() {
-    if (trayMenuRequested_) return;
+    // The click's right to take the foreground lasts only until the next input.
+    SetForegroundWindow(hwnd());
+    if (trayMenuRequested_ || trayMenuDue_) return;
     trayMenuRequested_ = true;
-    ReadSignInStateAway();
+    signIn_->Read();
     SetTimer(hwnd(), kTrayMenuTimer, kTrayMenuWaitMs, nullptr);
 }
 
-void LauncherWindow::OpenRequestedTrayMenu() {
-    if (!trayMenuRequested_) return;
-    trayMenuRequested_ = false;
-    KillTimer(hwnd(), kTrayMenuTimer);
-    ShowTrayMenu();
-}
-
-void LauncherWindow::ReadSignInStateAway() {
-    worker_->Run([shortcut = SignInShortcut(), program = win32::ModulePath(), window = hwnd()] {
-        const SignInState state = ReadSignInState(shortcut, program);
-        PostMessageW(window, kSignInState, state.runs ? 1 : 0, 0);
-    });
+void LauncherWindow::DoWhatWaitsForRest() {
+    if (InModalLoop() || !IsWindow(hwnd())) return;
+    if (!warningsForRest_.empty()) {
+        std::vector<std::wstring> warnings;
+        warnings.swap(warningsForRest_);
+        for (const std::wstring& warning : warnings) ShowWarningBox(warning);
+        return;  // the box's end comes back here
+    }
+    if (trayMenuDue_) {
+        trayMenuDue_ = false;
+        ShowTrayMenu();
+    }
 }
 
 std::wstring LauncherWindow::PathOfCommand(UINT command) const {
@@ -314,17 +329,7 @@ std::wstring LauncherWindow::PathOfCommand(UINT command) const {
     return win32::WideFromCp932(registrations_.slots[static_cast<std::size_t>(slot)].path);
 }
 
-void LauncherWindow::ToggleRunAtSignIn() {
-    const ShortcutTarget thisLauncher{win32::ModulePath(), startupFolder_};
-    if (thisLauncher.program.empty()) return;
-    worker_->Run([shortcut = SignInShortcut(), thisLauncher, shown = runsAtSignIn_, window = hwnd()] {
-        SignInState state = ToggleSignIn(shortcut, thisLauncher, shown);
-        auto failure = state.failure.empty() ? nullptr : std::make_unique<std::wstring>(std::move(state.failure));
-        if (PostMessageW(window, kSignInState, state.runs ? 1 : 0, reinterpret_cast<LPARAM>(failure.get()))) {
-            failure.release();  // the window's now
-        }
-    });
-}
+void LauncherWindow::ToggleRunAtSignIn() { signIn_->Toggle(); }
 
 void LauncherWindow::ToggleQuietOverFullScreen() {
     win32::ChangeDirectory(startupFolder_);
@@ -349,13 +354,13 @@ void LauncherWindow::OpenHelpPage() {
 void LauncherWindow::ShowAboutDialog() {
     // The box stands alone: owned by the launcher's window it would raise that
     // window with it and hand it the keyboard when it closes, hidden or not.
-    const OpenWindow open(openWindows_);
+    const OpenWindow open(openWindows_, hwnd());
     AboutDialog about;
     about.RunModal(nullptr);
 }
 
 void LauncherWindow::OnOptionsCommand() {
-    const OpenWindow open(openWindows_);
+    const OpenWindow open(openWindows_, hwnd());
     win32::ChangeDirectory(startupFolder_);
     tobi::RunOptionsCommand(options_, *this, Files(), kOptionsFile,
                             [this](OptionsDialog& dialog) { return dialog.RunModal(hwnd()); });
@@ -363,7 +368,7 @@ void LauncherWindow::OnOptionsCommand() {
 }
 
 void LauncherWindow::OnRunFileCommand() {
-    const OpenWindow open(openWindows_);
+    const OpenWindow open(openWindows_, hwnd());
     tobi::RunRunFileCommand([this](RunFileDialog& dialog) { return dialog.RunModal(hwnd()); },
                             [this](const std::wstring& file, const std::wstring& parameters) {
                                 StartAway(
@@ -383,8 +388,8 @@ bool LauncherWindow::BringsOpenWindowForward(WORD command) {
         case ID_RUN_FILE:
         case ID_VERSION:
         case IDOK:
-            BringOpenDialogForward(hwnd());
-            return true;
+            // Nothing to bring forward (it has just closed): the command goes on.
+            return BringOpenDialogForward(hwnd());
         default: return false;
     }
 }
@@ -428,17 +433,24 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             }
             return true;
         case kSignInState: {
-            runsAtSignIn_ = wParam != 0;
-            signInKnown_ = true;
-            const std::unique_ptr<std::wstring> failure(reinterpret_cast<std::wstring*>(lParam));
-            if (failure) ShowWarningBox(*failure);
-            OpenRequestedTrayMenu();
+            const std::wstring failure = signIn_->Take(lParam);
+            if (!failure.empty()) warningsForRest_.push_back(failure);
+            if (trayMenuRequested_) {
+                trayMenuRequested_ = false;
+                trayMenuDue_ = true;
+                KillTimer(hwnd(), kTrayMenuTimer);
+            }
+            DoWhatWaitsForRest();
             return true;
         }
         case WM_TIMER:
             if (wParam != kTrayMenuTimer) return false;
-            OpenRequestedTrayMenu();
+            KillTimer(hwnd(), kTrayMenuTimer);
+            trayMenuDue_ = trayMenuDue_ || trayMenuRequested_;
+            trayMenuRequested_ = false;
+            DoWhatWaitsForRest();
             return true;
+        case kAtRest: DoWhatWaitsForRest(); return true;
         case kRegistrationReadMessage:
             if (watch_) watch_->TakeRead(std::unique_ptr<ReadResult>(reinterpret_cast<ReadResult*>(lParam)));
             return true;
@@ -454,9 +466,11 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
             // The letter menu is about to show: the keys the hook holds for it go
             // into it. A summons that went meanwhile gets no menu: it would be late.
+            // A menu without the keyboard (the program in front kept it) could
+            // not take them either: they go where they were going instead.
             if (letterMenuOpen_ && !menuShown_ && reinterpret_cast<HMENU>(wParam) == letterMenu_.get()) {
                 menuShown_ = true;
-                menuLate_ = !hook_.MenuOpened(menuSummons_);
+                menuLate_ = (menuSummons_ != 0 && !HasTheKeyboard(hwnd())) || !hook_.MenuOpened(menuSummons_);
                 if (menuLate_) EndMenu();
             }
             return false;

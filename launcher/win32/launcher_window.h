@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/file_store.h"
 #include "common/win32/dialog.h"
@@ -62,8 +63,9 @@ protected:
 
     // The files the window reads and writes (tests put a failing store here).
     virtual FileStore& Files() { return files_; }
-    // The shortcut that starts the launcher at sign-in (tests point it elsewhere).
-    virtual StartupShortcut SignInShortcut() const { return StartupShortcut(); }
+    // The folder of the shortcuts that start programs at sign-in; empty for
+    // the user's Startup folder (tests point it elsewhere).
+    virtual std::wstring SignInFolder() const { return std::wstring(); }
 
 private:
     enum class TrayOperation { Add, Delete };
@@ -80,11 +82,14 @@ private:
     // Runs `job` beside this thread; `hideAfter`: the window hides when it is
     // done, unless it was summoned again meanwhile.
     void StartAway(ShellWorker::Job job, bool hideAfter);
-    void ReadSignInStateAway();
     // The tray menu opens once the sign-in state is read, or after a short
     // wait with that item greyed.
     void RequestTrayMenu();
-    void OpenRequestedTrayMenu();
+    // Whether a menu, box or dialog of the launcher runs its loop now.
+    bool InModalLoop() const { return openWindows_ > 0 || letterMenuOpen_ || trayMenuOpen_; }
+    // What waits for rest (a requested tray menu, warnings from work beside
+    // the window) is done when no loop of a menu, box or dialog runs.
+    void DoWhatWaitsForRest();
     // While a box or dialog of the launcher is open, a command that would end
     // the launcher or open another window brings that one forward instead.
     bool BringsOpenWindowForward(WORD command);
@@ -129,9 +134,11 @@ private:
     std::shared_ptr<ShellWorker> worker_;
     int openWindows_ = 0;       // boxes and dialogs of the launcher open now
     unsigned summonings_ = 0;   // counts the summonses, so that a late hide knows its moment has passed
-    bool runsAtSignIn_ = false; // as last read, for the tray item
-    bool signInKnown_ = false;  // ... once read at all
-    bool trayMenuRequested_ = false;
+    std::unique_ptr<SignInItem> signIn_;
+    bool trayMenuRequested_ = false;  // waits for the sign-in state
+    bool trayMenuDue_ = false;        // waits for rest
+    bool trayMenuOpen_ = false;
+    std::vector<std::wstring> warningsForRest_;
     std::wstring startupWarning_;  // a 警告 of start-up, shown once the window runs (cp932 read, wide)
 };
 

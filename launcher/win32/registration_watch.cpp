@@ -50,11 +50,15 @@ public:
 
     const std::wstring& Folder() const { return folderPath_; }
     bool Watching() const { return pending_; }
+    // Whether a change has come through since the last watch began: a watch
+    // that ends at once again and again is not one to trust.
+    bool Delivered() const { return delivered_; }
     HANDLE Event() const { return pending_ ? event_.get() : nullptr; }
 
     // Watches through `folder`, a handle opened for it; false when it cannot.
     bool Watch(HANDLE folder) {
         Close();
+        delivered_ = false;
         folder_.reset(folder);
         if (folder_ && event_) Arm();
         return pending_;
@@ -70,6 +74,7 @@ public:
             if (GetLastError() != ERROR_NOTIFY_ENUM_DIR) return true;  // the watch has ended: Watching() says so
             size = 0;
         }
+        delivered_ = true;
         const bool changed = size == 0 || Named(size);
         Arm();
         return changed;
@@ -121,6 +126,7 @@ private:
     OVERLAPPED overlapped_{};
     std::vector<DWORD> buffer_ = std::vector<DWORD>(256);  // aligned as the records need
     bool pending_ = false;
+    bool delivered_ = false;
 };
 
 RegistrationWatch::RegistrationWatch(HWND window, std::wstring file, std::shared_ptr<ShellWorker> worker)
@@ -151,8 +157,16 @@ DWORD RegistrationWatch::Timeout() const {
 
 void RegistrationWatch::Poll() {
     if (!follower_) return;
+    const bool watched = changes_->Watching();
     if (changes_->Changed()) lookDue_ = true;
     const ULONGLONG now = GetTickCount64();
+    if (watched && !changes_->Watching()) {
+        // The watch has ended (a share gone, the folder replaced): opened again
+        // after a while, longer each time while it never delivers.
+        if (changes_->Delivered()) rewatchMs_ = kRewatchFirstMs;
+        rewatchAt_ = now + rewatchMs_;
+        rewatchMs_ = std::min(rewatchMs_ * 2, kRewatchMaxMs);
+    }
     if (!changes_->Watching() && !rewatching_ && now >= rewatchAt_) StartRewatch();
     if (lookAt_ && now >= *lookAt_) lookDue_ = true;
     if (lookDue_ && !reading_) StartRead();
@@ -192,20 +206,21 @@ void RegistrationWatch::StartRewatch() {
 
 void RegistrationWatch::TakeFolder(HANDLE folder) {
     rewatching_ = false;
-    if (changes_->Watch(folder == INVALID_HANDLE_VALUE ? nullptr : folder)) {
-        rewatchMs_ = kRewatchFirstMs;
-        lookDue_ = true;  // whatever happened while nobody watched
-    } else {
-        rewatchAt_ = GetTickCount64() + rewatchMs_;
-        rewatchMs_ = std::min(rewatchMs_ * 2, kRewatchMaxMs);
-        lookDue_ = true;  // a look now and then stands in for the watch
-    }
+    // Whatever happened while nobody watched; without a watch, a look now and
+    // then stands in for it.
+    lookDue_ = true;
+    if (changes_->Watch(folder == INVALID_HANDLE_VALUE ? nullptr : folder)) return;
+    rewatchAt_ = GetTickCount64() + rewatchMs_;
+    rewatchMs_ = std::min(rewatchMs_ * 2, kRewatchMaxMs);
 }
 
 void RegistrationWatch::TakeRead(std::unique_ptr<ReadResult> read) {
     reading_ = false;
     if (!follower_ || !read) return;
-    launcher::FollowStep step = follower_->Look(*read, changes_->Changed(), GetTickCount64());
+    const bool changedMeanwhile = changes_->Changed();
+    // A change while it was read is looked at again, whatever this look decides.
+    if (changedMeanwhile) lookDue_ = true;
+    launcher::FollowStep step = follower_->Look(*read, changedMeanwhile, GetTickCount64());
     if (step.list) news_.list = std::move(step.list);
     if (!step.warning.empty()) news_.warnings.push_back(std::move(step.warning));
     if (step.lookAgainAfterMs != 0) lookAt_ = GetTickCount64() + step.lookAgainAfterMs;

@@ -8,7 +8,6 @@
 #include <mutex>
 #include <new>
 
-#include "common/win32/shell.h"
 #include "common/win32/text.h"
 
 namespace tobi {
@@ -49,16 +48,32 @@ DWORD WINAPI RunJob(void* parameter) noexcept {
 
 }  // namespace
 
+namespace {
+
+// The thread ends right after: the shell is asked to finish its work first.
+void Execute(HWND owner, const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
+             const std::wstring& directory) {
+    SHELLEXECUTEINFOW execute{};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;  // no error box, as the start always was
+    execute.hwnd = owner;
+    execute.lpVerb = verb.empty() ? nullptr : verb.c_str();
+    execute.lpFile = file.c_str();
+    execute.lpParameters = parameters.c_str();
+    execute.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    execute.nShow = SW_SHOWNORMAL;
+    ShellExecuteExW(&execute);
+}
+
+}  // namespace
+
 void Shell::Open(const launcher::ShellRequest& request, HWND owner) {
     const auto wide = [](const std::string& text) { return win32::WideFromCp932(text); };
-    const std::wstring verb = wide(request.verb);
-    const std::wstring directory = wide(request.directory);
-    ShellExecuteW(owner, verb.empty() ? nullptr : verb.c_str(), wide(request.file).c_str(),
-                  wide(request.parameters).c_str(), directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL);
+    Execute(owner, wide(request.verb), wide(request.file), wide(request.parameters), wide(request.directory));
 }
 
 void Shell::OpenTyped(const std::wstring& file, const std::wstring& parameters, HWND owner) {
-    win32::OpenWithShell(owner, file, parameters);
+    Execute(owner, std::wstring(), file, parameters, std::wstring());
 }
 
 bool Shell::Exists(const std::string& path) {

@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <new>
+
 namespace tobi {
 namespace {
 
@@ -159,6 +161,69 @@ SignInState ToggleSignIn(const StartupShortcut& shortcut, const ShortcutTarget& 
     }
     state.runs = !shortcut.Starting(target.program).empty();
     return state;
+}
+
+namespace {
+
+// A job's result, posted to the window.
+struct SignInResult {
+    SignInState state;
+};
+
+}  // namespace
+
+SignInItem::SignInItem(HWND window, UINT message, std::shared_ptr<ShellWorker> worker, std::wstring folder,
+                       ShortcutTarget thisLauncher)
+    : window_(window),
+      message_(message),
+      worker_(std::move(worker)),
+      folder_(std::move(folder)),
+      thisLauncher_(std::move(thisLauncher)) {}
+
+void SignInItem::Read() {
+    if (running_) {
+        readAfter_ = true;
+        return;
+    }
+    Start(false);
+}
+
+void SignInItem::Toggle() {
+    if (running_ || thisLauncher_.program.empty()) return;
+    if (!Start(true)) {
+        // No thread to be had: say so rather than nothing.
+        PostMessageW(window_, message_, 0,
+                     reinterpret_cast<LPARAM>(new (std::nothrow) SignInResult{
+                         SignInState{runs_, L"「Windows の起動時に実行」を変更できませんでした。(スレッドを作れません)"}}));
+    }
+}
+
+bool SignInItem::Start(bool toggle) {
+    running_ = true;
+    const bool started = worker_->Run([folder = folder_, target = thisLauncher_, toggle, shown = runs_,
+                                       window = window_, message = message_] {
+        // The Startup folder is found here too: asking for it may wait.
+        const StartupShortcut shortcut(folder);
+        auto* result = new (std::nothrow) SignInResult{toggle ? ToggleSignIn(shortcut, target, shown)
+                                                              : ReadSignInState(shortcut, target.program)};
+        if (result != nullptr && !PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(result))) delete result;
+    });
+    if (!started) running_ = false;
+    return started;
+}
+
+std::wstring SignInItem::Take(LPARAM result) {
+    const std::unique_ptr<SignInResult> taken(reinterpret_cast<SignInResult*>(result));
+    running_ = false;
+    if (taken) {
+        runs_ = taken->state.runs;
+        known_ = true;
+    }
+    if (readAfter_) {
+        readAfter_ = false;
+        Start(false);
+    }
+    return taken ? taken->state.failure : std::wstring();
 }
 
 }  // namespace tobi

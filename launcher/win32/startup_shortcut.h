@@ -6,9 +6,14 @@
 // launcher makes them away from its window's thread.
 #pragma once
 
+#include <windows.h>
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "launcher/win32/shell_worker.h"
 
 namespace tobi {
 
@@ -54,5 +59,38 @@ SignInState ReadSignInState(const StartupShortcut& shortcut, const std::wstring&
 // shortcut that starts `target.program`; ticking makes Tobi.lnk unless one
 // starts it already. The state afterwards, with the failure told.
 SignInState ToggleSignIn(const StartupShortcut& shortcut, const ShortcutTarget& target, bool shownChecked);
+
+// The tray item "Windows の起動時に実行": its state read and its choice
+// carried out beside the window's thread, one job at a time, so that a
+// result never overtakes the choice after it.
+class SignInItem {
+public:
+    // Jobs tell `window` with `message`; Take() reads it. `folder` empty: the
+    // user's Startup folder.
+    SignInItem(HWND window, UINT message, std::shared_ptr<ShellWorker> worker, std::wstring folder,
+               ShortcutTarget thisLauncher);
+
+    void Read();    // the state is read again (after the job under way)
+    void Toggle();  // the state shown is turned over; nothing while a job runs
+    // The message's lParam: the state from now on; a failure to tell, or empty.
+    std::wstring Take(LPARAM result);
+
+    bool Known() const { return known_; }
+    bool Runs() const { return runs_; }
+    bool Busy() const { return running_; }  // the item is greyed meanwhile
+
+private:
+    bool Start(bool toggle);
+
+    HWND window_;
+    UINT message_;
+    std::shared_ptr<ShellWorker> worker_;
+    std::wstring folder_;
+    ShortcutTarget thisLauncher_;
+    bool known_ = false;
+    bool runs_ = false;
+    bool running_ = false;
+    bool readAfter_ = false;
+};
 
 }  // namespace tobi

@@ -38,8 +38,8 @@ LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The loop on a thread of its own, so that a loop that spins fails the test
-// instead of hanging it.
+// The loop on a thread of its own, so that a loop kept from its messages
+// fails the test instead of hanging it.
 DWORD WINAPI RunLoop(void* parameter) {
     auto* run = static_cast<LoopRun*>(parameter);
     WNDCLASSW windowClass{};
