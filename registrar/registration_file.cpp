@@ -35,6 +35,17 @@ Entry EntryFromPath(const std::string& path) {
     return {path.substr(backslash + 1), path.substr(0, backslash + 1)};
 }
 
+std::size_t AddDroppedPaths(std::vector<Entry>& entries, const std::vector<std::string>& paths) {
+    std::size_t added = 0;
+    for (const std::string& path : paths) {
+        if (entries.size() >= static_cast<std::size_t>(kMaxEntries)) break;
+        if (path.empty()) continue;
+        entries.push_back(EntryFromPath(path));
+        ++added;
+    }
+    return added;
+}
+
 std::vector<Entry> ParseRegistrationFile(const std::string& fileBytes) {
     const std::string text = UpToFirstNul(fileBytes);
     std::vector<Entry> entries;

@@ -50,4 +50,9 @@ WriteResult WriteRegistrationFile(FileStore& store, const std::string& path, con
 // Splits a dropped or stored path at its last backslash.
 Entry EntryFromPath(const std::string& path);
 
+// Adds the paths as a drop adds them, from the shell, the command line or
+// the file dialog alike: in their order, each split at its last backslash,
+// nothing checked, as many as fit under 1000 entries. The number added.
+std::size_t AddDroppedPaths(std::vector<Entry>& entries, const std::vector<std::string>& paths);
+
 }  // namespace registrar

@@ -9,6 +9,7 @@
 #include "common/win32/text.h"
 #include "registrar/file_failure_messages.h"
 #include "registrar/registration_names.h"
+#include "registrar/win32/file_choice.h"
 #include "registrar/win32/list_box.h"
 #include "registrar/win32/name_check_dialog.h"
 #include "registrar/win32/progress_dialog.h"
@@ -60,6 +61,8 @@ BOOL RegisterDialog::OnInitDialog() {
     startupFolder_ = win32::CurrentDirectory();
     LoadRegistrationFile();
     RefreshCount();
+    if (!filesToAdd.empty()) AddFiles(filesToAdd);
+    keys_ = ListenForAddKeys(hwnd());
     return TRUE;
 }
 
@@ -161,6 +164,9 @@ bool RegisterDialog::OnCommand(WORD id, WORD notification, HWND control) {
             if (notification != BN_CLICKED) return false;
             ShowAboutBox();
             return true;
+        case IDC_ADD_FILES:
+            ChooseFilesToAdd();
+            return true;
         default:
             return win32::Dialog::OnCommand(id, notification, control);
     }
@@ -173,19 +179,26 @@ void RegisterDialog::ShowAboutBox() {
 
 void RegisterDialog::DropFiles(HDROP drop) {
     const UINT dropped = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> paths;
+    for (UINT i = 0; i < dropped; ++i) paths.push_back(DroppedPath(drop, i));
+    DragFinish(drop);
+    AddFiles(paths);
+}
+
+void RegisterDialog::AddFiles(const std::vector<std::wstring>& paths) {
     std::vector<std::wstring> unusable;  // paths that code page 932 cannot hold
-    const std::size_t before = entries_.size();
-    for (UINT i = 0; i < dropped && entries_.size() < static_cast<std::size_t>(kMaxEntries); ++i) {
-        const std::wstring path = DroppedPath(drop, i);
+    std::vector<std::string> usable;
+    for (const std::wstring& path : paths) {
         if (path.empty()) continue;
         const win32::Cp932Text bytes = win32::Cp932FromWide(path);
-        if (!bytes.lossless) {
+        if (bytes.lossless) {
+            usable.push_back(bytes.bytes);
+        } else {
             unusable.push_back(path);
-            continue;
         }
-        entries_.push_back(EntryFromPath(bytes.bytes));
     }
-    DragFinish(drop);
+    const std::size_t before = entries_.size();
+    AddDroppedPaths(entries_, usable);
     // Appended, not refilled: the user's selection and scroll position stay.
     std::vector<std::wstring> names;
     std::vector<std::wstring> folders;
@@ -202,6 +215,15 @@ void RegisterDialog::DropFiles(HDROP drop) {
         for (const std::wstring& path : unusable) text += L"\n" + path;
         MessageBoxW(hwnd(), text.c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
     }
+}
+
+void RegisterDialog::ChooseFilesToAdd() {
+    // Where the last file added lies, or the start-up folder.
+    const std::wstring folder = entries_.empty() || entries_.back().folderText.empty()
+                                    ? startupFolder_
+                                    : win32::WideFromCp932(entries_.back().folderText);
+    const std::optional<std::vector<std::wstring>> chosen = ChooseFiles(hwnd(), folder);
+    if (chosen) AddFiles(*chosen);
 }
 
 void RegisterDialog::DeleteSelected() {
@@ -326,6 +348,11 @@ bool RegisterDialog::AskToStartLauncher() {
 }
 
 void RegisterDialog::OnCancel() { StartLauncherOnCancel(); }
+
+void RegisterDialog::OnDestroyed() {
+    if (keys_ != nullptr) UnhookWindowsHookEx(keys_);
+    keys_ = nullptr;
+}
 
 void RegisterDialog::StartLauncherOnCancel() {
     if (AskToStartLauncher()) win32::OpenWithShell(hwnd(), L"./Tobi.exe", L"");

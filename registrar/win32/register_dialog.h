@@ -23,6 +23,10 @@ class RegisterDialog : public win32::Dialog {
 public:
     RegisterDialog();
 
+    // Files to add as if dropped once the list is read (Parvane.exe's command
+    // line: Explorer's drop onto its icon, its "送る" menu); full paths.
+    std::vector<std::wstring> filesToAdd;
+
     // The entries in list order: item i of the visible list shows entries[i]'s
     // name field, item i of the hidden list its folder text.
     const std::vector<Entry>& Entries() const { return entries_; }
@@ -33,6 +37,7 @@ protected:
     bool OnCommand(WORD id, WORD notification, HWND control) override;
     void OnOK() override;      // the commit
     void OnCancel() override;  // StartLauncherOnCancel
+    void OnDestroyed() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
     // The files the dialog reads and writes (tests put a failing store here).
@@ -43,6 +48,10 @@ private:
     // cr.x now, as a merge takes it; nothing: it cannot be read (told).
     std::optional<std::vector<Entry>> ReadCurrentEntries();
     void DropFiles(HDROP drop);
+    // Adds files as a drop does; paths that code page 932 cannot hold are told.
+    void AddFiles(const std::vector<std::wstring>& paths);
+    // The standard open-file dialog, several files at once (Insert, Ctrl+O).
+    void ChooseFilesToAdd();
     void DeleteSelected();
     void EditEntry();
     void RefreshCount();
@@ -64,6 +73,7 @@ private:
     win32::UniqueIcon bigIcon_;
     win32::UniqueIcon smallIcon_;
     win32::FileStoreWin32 files_;
+    HHOOK keys_ = nullptr;  // Insert and Ctrl+O while the dialog runs
 };
 
 }  // namespace registrar

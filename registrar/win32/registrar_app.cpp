@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
 
 #include "registrar/win32/register_dialog.h"
 
@@ -12,9 +14,34 @@ public:
     int Run() {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&controls);
-        RegisterDialog dialog;
-        dialog.RunModal(nullptr);
+        // The open-file dialog is a COM object.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        {
+            RegisterDialog dialog;
+            dialog.filesToAdd = FilesOnTheCommandLine();
+            dialog.RunModal(nullptr);
+        }
+        if (SUCCEEDED(com)) CoUninitialize();
         return 0;
+    }
+
+private:
+    // The files given on the command line (Explorer's drop onto Parvane.exe,
+    // its "送る" menu), a relative name taken from the current folder.
+    static std::vector<std::wstring> FilesOnTheCommandLine() {
+        std::vector<std::wstring> files;
+        int count = 0;
+        LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+        if (arguments == nullptr) return files;
+        for (int i = 1; i < count; ++i) {
+            const DWORD size = GetFullPathNameW(arguments[i], 0, nullptr, nullptr);
+            std::wstring full(size, L'\0');
+            const DWORD length = size == 0 ? 0 : GetFullPathNameW(arguments[i], size, full.data(), nullptr);
+            full.resize(length < size ? length : 0);
+            files.push_back(full.empty() ? std::wstring(arguments[i]) : full);
+        }
+        LocalFree(arguments);
+        return files;
     }
 };
 

@@ -28,3 +28,5 @@
 #define IDC_PROGRESS_BAR 1010
 #define IDC_USE_NAME 1011
 #define IDC_FOLDER_LIST 1013
+// A command without a control: Insert and Ctrl+O in the main dialog.
+#define IDC_ADD_FILES 1020

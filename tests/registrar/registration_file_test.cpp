@@ -25,6 +25,21 @@ TEST(RegistrationFile, WorkedExampleReadsAndWritesByteForByte) {
     EXPECT_EQ(BuildRegistrationText(entries).size(), 47u);
 }
 
+// Paths added as a drop adds them (the shell's drop, the command line, the
+// file dialog): in order, split at the last backslash, unchecked, up to 1000.
+TEST(RegistrationFile, AddedPathsFillTheListUpToItsLimit) {
+    std::vector<Entry> entries(995, Entry{"x.exe", "C:\\"});
+    const std::vector<std::string> paths = {"C:\\ソ\\表.exe", "", "C:\\a\\folder", "C:\\a\\x.exe",
+                                            "C:\\a\\x.exe", "C:\\b.exe", "C:\\c.exe"};
+    EXPECT_EQ(registrar::AddDroppedPaths(entries, paths), 5u);
+    ASSERT_EQ(entries.size(), 1000u);
+    EXPECT_EQ(entries[995], (Entry{"表.exe", "C:\\ソ\\"}));
+    EXPECT_EQ(entries[996], (Entry{"folder", "C:\\a\\"}));
+    EXPECT_EQ(entries[998], entries[997]);  // twice is twice, as two drops
+    EXPECT_EQ(entries[999], (Entry{"b.exe", "C:\\"}));
+    EXPECT_EQ(registrar::AddDroppedPaths(entries, {"C:\\d.exe"}), 0u);
+}
+
 TEST(RegistrationFile, FourLineFormsRoundTrip) {
     const std::string file =
         "C:\\a\\plain.exe\r\n"

@@ -181,6 +181,23 @@ TEST_F(RegistrarEndToEnd, TwoWindowsOnOneCrXEachKeepWhatTheOtherCommitted) {
     EXPECT_EQ(CrX(), b + "\r\n" + d + "\r\n" + e + "\r\n") << "a stays deleted and e registered";
 }
 
+// Files given on the command line (a drop onto Parvane.exe's icon, its "送る"
+// entry) are added as if dropped: a name relative to the current folder, a
+// full path and a folder; OK writes them in the launcher's order.
+TEST_F(RegistrarEndToEnd, FilesOnTheCommandLineAreAddedAsIfDropped) {
+    const std::string zeta = Touch(L"zeta.exe"), alpha = Touch(L"alpha.exe");
+    ASSERT_TRUE(CreateDirectoryW(folder.File(L"mid").c_str(), nullptr));
+    parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"zeta.exe \"" + folder.File(L"alpha.exe") + L"\" mid",
+                                folder.Path());
+    HWND main = Wait(L"Register");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForControlText(main, kCountEdit, L"3"));
+    EXPECT_THAT(ListItems(main, kList), ElementsAre(L"zeta.exe", L"alpha.exe", L"mid"));
+    ASSERT_TRUE(e2e::PressButton(main, IDOK));
+    ASSERT_NO_FATAL_FAILURE(AnswerQuestionAndWaitForExit(IDNO));
+    EXPECT_EQ(CrX(), alpha + "\r\n" + e2e::Cp932(folder.File(L"mid")) + "\r\n" + zeta + "\r\n");
+}
+
 // cr.x removed from outside while the window is open: the window's list is all
 // there is to go by, so it is written, less what the user deleted, and told.
 TEST_F(RegistrarEndToEnd, CrXRemovedWhileTheWindowIsOpenKeepsWhatTheUserDidNotDelete) {
