@@ -219,7 +219,8 @@ void KeyboardHook::OnRawInput(HWND window, HRAWINPUT handle) noexcept {
     event.time = static_cast<std::uint32_t>(GetMessageTime());
     const DWORD now = GetTickCount();
     if (watchdog_.TakeMissedAtReinstall(event, now)) {
-        if (event.keyUp) state_.summons.ReleasedUnseen(event);
+        if (event.keyUp && state_.summons.ReleasedUnseen(event)) RequestHandOver();
+        ArmTimer(state_);
         QueueMissedEvent(event, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                          IsKeyDownNow);
         DeliverNotices(state_);
@@ -254,8 +255,9 @@ void KeyboardHook::Reinstall(const WatchdogVerdict& verdict) noexcept {
     watchdog_.HookInstalledAt(GetTickCount());
 
     for (const KeyEvent& missed : verdict.missed) {
-        if (missed.keyUp) state_.summons.ReleasedUnseen(missed);
+        if (missed.keyUp && state_.summons.ReleasedUnseen(missed)) RequestHandOver();
     }
+    ArmTimer(state_);
     QueueMissedEvents(verdict, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                       GetTickCount(), IsKeyDownNow);
     DeliverNotices(state_);

@@ -120,7 +120,7 @@ bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQu
     return true;
 }
 
-void Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
+bool Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
     // Raw input names Shift, Ctrl and Alt generically; the hook may have seen either name.
     for (const unsigned named : {release.virtualKey, SpecificKey(release)}) {
         const std::size_t key = named & 0xFF;
@@ -130,8 +130,42 @@ void Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
         event.keyUp = true;
         held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, 0};
         heldDown_.reset(key);
-        return;
+        return ReadyToGo();
     }
+    return false;
+}
+
+// Keys whose press waits in the ring with no release after it: their
+// release is held too. A key whose press has gone lets its release pass.
+void Summons::RecountHeldDown() noexcept {
+    heldDown_.reset();
+    for (std::size_t i = 0; i < heldCount_; ++i) {
+        const KeyEvent& event = held_[(heldHead_ + i) % kCapacity].event;
+        heldDown_.set(event.virtualKey & 0xFF, !event.keyUp);
+    }
+}
+
+// SendInput has refused too long: the presses still held are given up (into
+// whatever is in front by the time input is taken again they would be
+// typed blind), but the releases of keys already put down, and the watched
+// key's sides, still go, so that nothing stays down.
+void Summons::GiveUp() noexcept {
+    std::bitset<256> pressDropped;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < heldCount_; ++i) {
+        const HeldKey key = held_[(heldHead_ + i) % kCapacity];
+        const std::size_t code = key.event.virtualKey & 0xFF;
+        if (!key.event.keyUp) {
+            pressDropped.set(code);
+        } else if (pressDropped.test(code)) {
+            pressDropped.reset(code);
+        } else {
+            held_[(heldHead_ + kept++) % kCapacity] = key;
+        }
+    }
+    heldCount_ = kept;
+    RecountHeldDown();
+    gaveUp_ = true;
 }
 
 bool Summons::Claim(unsigned serial) noexcept {
@@ -182,11 +216,12 @@ bool Summons::Decide(Where where) noexcept {
 // The summons is over once its outcome is known, its keys have all gone and
 // no menu of its own is open.
 void Summons::EndIfDone() noexcept {
-    if (serial_ == 0 || where_ == Where::Undecided || heldCount_ > 0 || partCount_ > 0) return;
+    if (serial_ == 0 || where_ == Where::Undecided || heldCount_ > 0 || partCount_ > 0 || sidesKnown_) return;
     if (where_ == Where::Menu && menuOpen_) return;
     serial_ = 0;
     where_ = Where::Undecided;
     heldDown_.reset();
+    refusing_ = gaveUp_ = false;
     record_.store(kNone, std::memory_order_release);
 }
 
@@ -214,12 +249,13 @@ bool Summons::Due(std::uint32_t now) noexcept {
         if (passed(since_ + (claimed ? kClaimedLimitMs : kLimitMs))) Decide(Where::Front);
     }
     EndIfDone();
-    return ReadyToGo() && heldCount_ > 0;
+    return ReadyToGo();
 }
 
 std::size_t Summons::NextPart(unsigned sidesNow, KeyEvent* out, std::size_t capacity) noexcept {
     if (releasing_) partCount_ = 0;  // nothing is waited for any more
-    if (!(ReadyToGo() || releasing_) || partCount_ > 0 || heldCount_ == 0) return 0;
+    // With nothing held a part may still put the watched key back.
+    if (!(ReadyToGo() || releasing_) || partCount_ > 0 || (heldCount_ == 0 && !sidesKnown_)) return 0;
     if (capacity > part_.size()) capacity = part_.size();
     // Only the watched key's sides are put around the keys; into the menu
     // only its Shift and Ctrl.
@@ -247,6 +283,11 @@ std::size_t Summons::NextPart(unsigned sidesNow, KeyEvent* out, std::size_t capa
         ++written;
     }
     change(sidesNow);
+    if (written == 0) {  // the watched key was back as it is already
+        sidesKnown_ = false;
+        EndIfDone();
+        return 0;
+    }
     partCount_ = written;
     partSeen_ = 0;
     partSending_ = true;
@@ -258,15 +299,7 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
     partSentAt_ = now;
     if (sent > partCount_) sent = partCount_;
     if (sent > 0) refusing_ = false;
-    if (sent == 0 && refusing_ && now - refusedSince_ >= kRetryForMs) {
-        // Refused for long: the keys are given up, and the summons ends.
-        heldCount_ = 0;
-        partCount_ = 0;
-        retrying_ = refusing_ = false;
-        sidesKnown_ = false;
-        EndIfDone();
-        return false;
-    }
+    if (sent == 0 && refusing_ && !gaveUp_ && now - refusedSince_ >= kRetryForMs) GiveUp();
     if (sent < partCount_) {
         // What went is gone; the rest stays held, to be offered again.
         if (sent == 0 && !refusing_) {
@@ -285,10 +318,11 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
     const std::size_t taken = sent > 0 ? part_[sent - 1].heldTaken : 0;
     heldHead_ = (heldHead_ + taken) % kCapacity;
     heldCount_ -= taken;
+    if (taken > 0) RecountHeldDown();
     partCount_ = sent;
     if (partSeen_ >= partCount_) partCount_ = 0;  // under Wine all of it came by within SendInput
     EndIfDone();
-    return ReadyToGo() && heldCount_ > 0;
+    return ReadyToGo();
 }
 
 Summons::Own Summons::OwnEvent(const KeyEvent& event) noexcept {
@@ -316,7 +350,7 @@ void Summons::Reset() noexcept {
     record_.store(kNone, std::memory_order_release);
     heldHead_ = heldCount_ = partCount_ = partSeen_ = 0;
     heldDown_.reset();
-    partSending_ = sidesKnown_ = retrying_ = refusing_ = releasing_ = false;
+    partSending_ = sidesKnown_ = retrying_ = refusing_ = gaveUp_ = releasing_ = false;
 }
 
 }  // namespace vantoke

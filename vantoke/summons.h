@@ -88,8 +88,9 @@ public:
 
     // The release of a key went by the hook unseen (the system had removed
     // the hook; the watchdog found it): when its press is held, the release
-    // follows it, so that the key is not put down for good.
-    void ReleasedUnseen(const KeyEvent& release) noexcept;
+    // follows it, so that the key is not put down for good. True when keys
+    // are to go now.
+    bool ReleasedUnseen(const KeyEvent& release) noexcept;
 
     // Whether a live key event is held back. `keys` is the hook's view of the
     // keys after the event; `isKeyDown` asks the system whether a key was
@@ -172,7 +173,13 @@ private:
     unsigned Begin(std::uint32_t tick, bool holding) noexcept;
     // The keys go: to the menu, or where they were going. True when they may go now.
     bool Decide(Where where) noexcept;
-    bool ReadyToGo() const noexcept { return where_ != Where::Undecided && partCount_ == 0 && !retrying_; }
+    // The outcome is known, nothing is on its way or waits for a retry, and
+    // something is left to go (keys, or the watched key to put back).
+    bool ReadyToGo() const noexcept {
+        return where_ != Where::Undecided && partCount_ == 0 && !retrying_ && (heldCount_ > 0 || sidesKnown_);
+    }
+    void RecountHeldDown() noexcept;
+    void GiveUp() noexcept;
     void EndIfDone() noexcept;
 
     unsigned action_ = 0;
@@ -202,6 +209,7 @@ private:
     bool retrying_ = false;  // SendInput refused: the rest goes at retryAt_
     std::uint32_t retryAt_ = 0;
     bool refusing_ = false;           // SendInput has refused every part since refusedSince_
+    bool gaveUp_ = false;             // ... so long that only releases are left to go
     std::uint32_t refusedSince_ = 0;
     bool releasing_ = false;
 };

@@ -163,7 +163,7 @@ std::vector<Sequence> ParseCorpus(const std::string& text) {
                 std::string watched;
                 if (!(words >> watched >> sequence.countIndex >> sequence.speed >> sequence.expectedSummons) ||
                     (sequence.isBurst && !(words >> sequence.menu)) ||
-                    !std::regex_match(sequence.menu, std::regex("|(refused|blocked)?\\d+|never|open|vetoed"))) {
+                    !std::regex_match(sequence.menu, std::regex("|(refused|blocked)?\\d+|never|stuck|open|vetoed"))) {
                     Fail(word + " line needs WATCH COUNT SPEED SUMMONS, a burst's MENU too: " + line);
                 }
                 const std::size_t digits = std::min(sequence.menu.find_first_of("0123456789"), sequence.menu.size());
@@ -221,8 +221,9 @@ bool IsSystemKeyDown(unsigned virtualKey) noexcept { return systemKeysDown.test(
 // reach the hook 1 ms apart, keys typed meanwhile in between.
 class Launcher : public vantoke::Summons::Outlet {
 public:
-    // `menu`: "" (it opens), refused, never, open, vetoed or blocked (it
-    // opens; SendInput refuses the first part), as a burst's MENU says.
+    // `menu`: "" (it opens), refused, never, open, vetoed, blocked (it
+    // opens; SendInput refuses the first part) or stuck (no menu, and
+    // SendInput refuses every part), as a burst's MENU says.
     explicit Launcher(const Settings& settings, const std::string& menu = "") : settings_(settings), menu_(menu) {
         systemKeysDown.reset();
         physicalDown_.reset();
@@ -239,8 +240,10 @@ public:
             event.time = static_cast<std::uint32_t>(now_);
             physicalDown_.set(event.virtualKey & 0xFF, !event.keyUp);
             if (timed.unseen) {
+                // The system has it; the watchdog tells the hook of a release it missed.
                 systemKeysDown.set(event.virtualKey & 0xFF, !event.keyUp);
                 held.push_back(false);
+                if (event.keyUp && summons_.ReleasedUnseen(event)) HandOver();
                 continue;
             }
             held.push_back(Feed(event));
@@ -281,7 +284,7 @@ public:
         decided_ += notice.kind == vantoke::KeyNotice::WatchedKey && summons_.Trigger().triggerState() == 2 && !Vetoed();
         if (!vantoke::IsSummons(summons)) return;
         ++begun_;
-        if (menu_ != "never") answers_.push_back({vantoke::SummonsSerial(summons), now_ + settings_.uiLatency});
+        if (menu_ != "never" && menu_ != "stuck") answers_.push_back({vantoke::SummonsSerial(summons), now_ + settings_.uiLatency});
     }
 
 private:
@@ -363,9 +366,10 @@ private:
         vantoke::ForgetWatchedSidesTheSystemHasUp(keyState_, IsSystemKeyDown);
         const std::size_t count = summons_.NextPart(vantoke::WatchedModifierBits(keyState_), part.data(), part.size());
         if (count == 0) return;
-        const bool refused = menu_.rfind("blocked", 0) == 0 && !blockedOnce_;
+        const bool refused = (menu_.rfind("blocked", 0) == 0 && !blockedOnce_) || menu_ == "stuck";
         blockedOnce_ = blockedOnce_ || refused;
-        Record("@" + std::to_string(now_) + (refused ? "!" : ""));
+        // Refusals in a row after the first show as "!".
+        Record(refused && lastToken_.back() == '!' ? "!" : "@" + std::to_string(now_) + (refused ? "!" : ""));
         const std::size_t sent = refused ? 0 : count;
         for (std::size_t i = 0; i < sent; ++i) {
             const vantoke::KeyEvent& event = part[i];
@@ -406,7 +410,7 @@ private:
     int now_ = 0;
     int decided_ = 0;
     int begun_ = 0;
-    std::string lastToken_, runText_;
+    std::string lastToken_ = " ", runText_;
     int run_ = 0;
 };
 
