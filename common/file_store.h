@@ -68,9 +68,15 @@ public:
     // same bytes): a writer that came between the caller's read and now would
     // otherwise be undone. The file is read again right before the
     // replacement; one that cannot be read is never replaced.
-    WriteResult ReplaceIfUnchanged(const std::string& path, const std::string& bytes, bool readOnly,
-                                   const ReadResult& asRead) {
-        const ReadResult now = Read(path);
+    virtual WriteResult ReplaceIfUnchanged(const std::string& path, const std::string& bytes, bool readOnly,
+                                           const ReadResult& asRead) {
+        const WriteResult unchanged = ConfirmUnchanged(Read(path), asRead);
+        return unchanged.ok() ? Replace(path, bytes, readOnly) : unchanged;
+    }
+
+protected:
+    // Whether `now` finds the file as `asRead` did; why not, as a write's failure.
+    static WriteResult ConfirmUnchanged(const ReadResult& now, const ReadResult& asRead) {
         switch (now.error) {
             case ReadError::None: break;
             case ReadError::AccessDenied: return {WriteError::AccessDenied, now.systemCode};
@@ -78,7 +84,7 @@ public:
             case ReadError::Other: return {WriteError::Other, now.systemCode};
         }
         if (now.missing != asRead.missing || now.bytes != asRead.bytes) return {WriteError::Changed, 0};
-        return Replace(path, bytes, readOnly);
+        return {};
     }
 };
 

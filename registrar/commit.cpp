@@ -1,6 +1,7 @@
 #include "registrar/commit.h"
 
 #include <map>
+#include <set>
 #include <utility>
 
 #include "registrar/registration_names.h"
@@ -68,9 +69,24 @@ FileForMerge TakeForMerge(const ReadResult& read, const std::optional<std::vecto
         return file;
     }
     RegistrationList list = ReadRegistrationList(read.bytes);
-    file.entries = list.IsList() || !baseline ? std::move(list.entries) : *baseline;
+    file.entries = std::move(list.entries);
     file.unreadable = std::move(list.unreadable);
     file.unmerged = !file.unreadable.empty();
+    // A file that is no whole list says nothing about what was deleted: what
+    // it holds readably counts, and so does every entry of the baseline it
+    // lacks (as many copies as the baseline has).
+    if (file.unmerged && baseline) {
+        LineCounts inFile;
+        Count(inFile, file.entries, +1);
+        for (const Entry& entry : *baseline) {
+            long& copies = inFile[LineOf(entry)];
+            if (copies > 0) {
+                --copies;
+            } else {
+                file.entries.push_back(entry);
+            }
+        }
+    }
     return file;
 }
 
@@ -117,6 +133,16 @@ CommitResult CommitEntries(FileStore& store, const std::string& path, const std:
         }
     }
     result.status = result.write.ok() ? CommitStatus::Written : CommitStatus::WriteFailed;
+    if (result.written()) {
+        // Text that was no entry but is a line written now is no loss to tell of.
+        std::set<std::string> written;
+        for (const Entry& entry : result.ordered.entries) written.insert(entry.folderText + entry.nameField);
+        std::vector<std::string> left;
+        for (std::string& piece : result.unreadable) {
+            if (written.count(piece) == 0) left.push_back(std::move(piece));
+        }
+        result.unreadable = std::move(left);
+    }
     return result;
 }
 

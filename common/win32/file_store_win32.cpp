@@ -120,7 +120,7 @@ void RemoveStaleTemporaries(const std::wstring& target) {
     FindClose(search);
 }
 
-// FileRenameInfoEx and its flags (Windows 10 1607 on); the headers give them
+// FileRenameInfoEx and its flags (Windows 10 1709 on); the headers give them
 // only for targets newer than ours. The structure is FILE_RENAME_INFO with its
 // first member as the flags word.
 constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
@@ -132,6 +132,11 @@ struct RenameInfoEx {
     DWORD fileNameLength;  // in bytes, without the closing NUL
     WCHAR fileName[1];     // the name runs on past the structure
 };
+static_assert(sizeof(RenameInfoEx) == sizeof(FILE_RENAME_INFO) &&
+                  offsetof(RenameInfoEx, rootDirectory) == offsetof(FILE_RENAME_INFO, RootDirectory) &&
+                  offsetof(RenameInfoEx, fileNameLength) == offsetof(FILE_RENAME_INFO, FileNameLength) &&
+                  offsetof(RenameInfoEx, fileName) == offsetof(FILE_RENAME_INFO, FileName),
+              "laid out as FILE_RENAME_INFO, the flags in place of its first member");
 
 // Moves the open file over `target` (its full "\\?\" path) with POSIX
 // semantics: a target that another program holds open, sharing delete (as the
@@ -261,6 +266,16 @@ ReadResult ReadWholeFile(const std::wstring& path, bool create) {
 }
 
 WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& bytes, bool readOnly) {
+    return ReplaceWhole(path, bytes, readOnly, nullptr);
+}
+
+WriteResult FileStoreWin32::ReplaceIfUnchanged(const std::string& path, const std::string& bytes, bool readOnly,
+                                               const ReadResult& asRead) {
+    return ReplaceWhole(path, bytes, readOnly, &asRead);
+}
+
+WriteResult FileStoreWin32::ReplaceWhole(const std::string& path, const std::string& bytes, bool readOnly,
+                                         const ReadResult* asRead) {
     const std::wstring target = LongPathName(WideFromCp932(path));
     RemoveStaleTemporaries(target);
     const InFlightTemporary number;
@@ -299,6 +314,14 @@ WriteResult FileStoreWin32::Replace(const std::string& path, const std::string& 
         const unsigned long code = injected ? injected : GetLastError();
         file.reset();
         return fail(code);
+    }
+    if (asRead != nullptr) {
+        const WriteResult unchanged = ConfirmUnchanged(ReadWholeFile(target, false), *asRead);
+        if (!unchanged.ok()) {
+            file.reset();
+            DeleteFileW(temporary.c_str());
+            return unchanged;
+        }
     }
 
     // A read-only target refuses to be replaced: the files the programs keep

@@ -22,9 +22,17 @@ public:
     ReadResult ReadOrCreate(const std::string& path) override;
     ReadResult Read(const std::string& path) override;
     WriteResult Replace(const std::string& path, const std::string& bytes, bool readOnly) override;
+    // The file is confirmed as read once the new bytes are written and
+    // flushed, right before the rename: a flush that takes its time on a
+    // share leaves no gap for another writer.
+    WriteResult ReplaceIfUnchanged(const std::string& path, const std::string& bytes, bool readOnly,
+                                   const ReadResult& asRead) override;
     Presence Lookup(const std::string& path) override;
 
 protected:
+    WriteResult ReplaceWhole(const std::string& path, const std::string& bytes, bool readOnly,
+                             const ReadResult* asRead);
+
     // Seam for fault injection: returns the error to pretend at this step, or 0.
     // A pretended Write failure writes half of the bytes first (a short write).
     virtual unsigned long InjectedFailure(WriteStep) { return 0; }

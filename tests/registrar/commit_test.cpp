@@ -137,15 +137,17 @@ TEST(CommitEntries, WhatBecameOfCrXWhileTheWindowWasOpen) {
         std::vector<std::string> unreadable;
         bool unmerged;
     };
-    const std::string a = "C:\\t\\a.exe", b = "C:\\t\\b.exe", c = "C:\\t\\c.exe", d = "C:\\t\\d.exe";
+    const std::string a = "C:\\t\\a.exe", b = "C:\\t\\b.exe", c = "C:\\t\\c.exe", d = "C:\\t\\d.exe",
+                      x = "C:\\t\\x.exe";
     const std::string read = a + "\r\n" + b + "\r\n" + c + "\r\n";
     const auto e = [](int k) { return "C:\\t\\e" + std::to_string(k) + ".exe"; };
     const CommitStatus kWritten = CommitStatus::Written;
     const Row rows[] = {
         {"removed", std::nullopt, 0, kWritten, {b, c}, {}, true},
-        {"saved with LF ends, d added", a + "\n" + b + "\n" + c + "\n" + d + "\n", 0, kWritten, {b, c}, {a, b, c, d},
+        {"saved with LF ends, d added", a + "\n" + b + "\n" + c + "\n" + d + "\n", 0, kWritten, {b, c}, {a, d},
          true},
         {"d added as a last line without CR LF", read + d, 0, kWritten, {b, c}, {d}, true},
+        {"x committed elsewhere, then d without CR LF", read + x + "\r\n" + d, 0, kWritten, {b, c, x}, {d}, true},
         {"a second window commits between the read and the rename", read, 1, kWritten, {b, e(1)}, {}, false},
         {"and again before every rename", read, registrar::kCommitAttempts, CommitStatus::KeptChanging,
          {a, b, e(1), e(2), e(3), e(4), e(5)}, {}, false},
@@ -153,7 +155,7 @@ TEST(CommitEntries, WhatBecameOfCrXWhileTheWindowWasOpen) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         SecondWindowStore store;
-        for (const std::string& file : {a, b, c, d}) store.files[file];
+        for (const std::string& file : {a, b, c, d, x}) store.files[file];
         if (row.there) store.files["cr.x"] = *row.there;
         store.commits = row.secondWindowCommits;
 

@@ -52,6 +52,11 @@ public:
         ++writes_;
         return win32::FileStoreWin32::Replace(path, bytes, readOnly);
     }
+    WriteResult ReplaceIfUnchanged(const std::string& path, const std::string& bytes, bool readOnly,
+                                   const ReadResult& asRead) override {
+        ++writes_;
+        return win32::FileStoreWin32::ReplaceIfUnchanged(path, bytes, readOnly, asRead);
+    }
 
     int Writes() const { return writes_; }
     // Failures actually injected: a test whose fault never fired proves nothing.
