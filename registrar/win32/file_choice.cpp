@@ -48,9 +48,10 @@ std::optional<std::vector<std::wstring>> ChooseFiles(HWND owner, const std::wstr
         return std::nullopt;
     }
     FILEOPENDIALOGOPTIONS options = 0;
-    dialog->GetOptions(&options);
+    if (FAILED(dialog->GetOptions(&options))) options = 0;
+    // The current folder stays the start-up folder, where cr.x lives.
     dialog->SetOptions(options | FOS_ALLOWMULTISELECT | FOS_FORCEFILESYSTEM | FOS_FILEMUSTEXIST |
-                       FOS_NODEREFERENCELINKS);
+                       FOS_NODEREFERENCELINKS | FOS_NOCHANGEDIR);
     Released<IShellItem> start;
     if (!folder.empty() &&
         SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(start.Out())))) {

@@ -199,6 +199,7 @@ void RegisterDialog::AddFiles(const std::vector<std::wstring>& paths) {
     }
     const std::size_t before = entries_.size();
     AddDroppedPaths(entries_, usable);
+    if (entries_.size() > before) lastAddedFolder_ = win32::WideFromCp932(entries_.back().folderText);
     // Appended, not refilled: the user's selection and scroll position stay.
     std::vector<std::wstring> names;
     std::vector<std::wstring> folders;
@@ -211,17 +212,19 @@ void RegisterDialog::AddFiles(const std::vector<std::wstring>& paths) {
     RefreshCount();
 
     if (!unusable.empty()) {
+        // A box that stays on the screen however many were given.
+        constexpr std::size_t kNamed = 10;
         std::wstring text = L"以下のファイルは、名前に Shift_JIS で表せない文字が含まれているため、登録できません。\n";
-        for (const std::wstring& path : unusable) text += L"\n" + path;
+        for (std::size_t i = 0; i < unusable.size() && i < kNamed; ++i) text += L"\n" + unusable[i];
+        if (unusable.size() > kNamed) text += L"\n(ほか " + std::to_wstring(unusable.size() - kNamed) + L" 件)";
         MessageBoxW(hwnd(), text.c_str(), kWarningTitle, MB_OK | MB_ICONEXCLAMATION);
     }
 }
 
 void RegisterDialog::ChooseFilesToAdd() {
-    // Where the last file added lies, or the start-up folder.
-    const std::wstring folder = entries_.empty() || entries_.back().folderText.empty()
-                                    ? startupFolder_
-                                    : win32::WideFromCp932(entries_.back().folderText);
+    // Where the last file added lies, or the start-up folder: never the folder
+    // of a line of cr.x, which may be on a share that keeps the dialog waiting.
+    const std::wstring& folder = lastAddedFolder_.empty() ? startupFolder_ : lastAddedFolder_;
     const std::optional<std::vector<std::wstring>> chosen = ChooseFiles(hwnd(), folder);
     if (chosen) AddFiles(*chosen);
 }

@@ -74,6 +74,7 @@ private:
     win32::UniqueIcon smallIcon_;
     win32::FileStoreWin32 files_;
     HHOOK keys_ = nullptr;  // Insert and Ctrl+O while the dialog runs
+    std::wstring lastAddedFolder_;  // where the file dialog starts
 };
 
 }  // namespace registrar

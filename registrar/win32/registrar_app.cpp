@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "common/win32/shell.h"
 #include "registrar/win32/register_dialog.h"
 
 namespace registrar {
@@ -19,6 +20,9 @@ public:
         {
             RegisterDialog dialog;
             dialog.filesToAdd = FilesOnTheCommandLine();
+            // Explorer starts a program with files dropped onto its icon in the
+            // user's own folder: the list is the one beside Parvane.exe.
+            if (!dialog.filesToAdd.empty()) SetCurrentDirectoryW(win32::ModuleFolder().c_str());
             dialog.RunModal(nullptr);
         }
         if (SUCCEEDED(com)) CoUninitialize();

@@ -183,12 +183,15 @@ TEST_F(RegistrarEndToEnd, TwoWindowsOnOneCrXEachKeepWhatTheOtherCommitted) {
 
 // Files given on the command line (a drop onto Parvane.exe's icon, its "送る"
 // entry) are added as if dropped: a name relative to the current folder, a
-// full path and a folder; OK writes them in the launcher's order.
+// full path and a folder; Explorer starts the program in another folder, but
+// the list is the one beside Parvane.exe, and OK writes it in the launcher's
+// order.
 TEST_F(RegistrarEndToEnd, FilesOnTheCommandLineAreAddedAsIfDropped) {
-    const std::string zeta = Touch(L"zeta.exe"), alpha = Touch(L"alpha.exe");
+    ASSERT_TRUE(CreateDirectoryW(folder.File(L"docs").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(folder.File(L"mid").c_str(), nullptr));
-    parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"zeta.exe \"" + folder.File(L"alpha.exe") + L"\" mid",
-                                folder.Path());
+    const std::string zeta = Touch(L"docs\\zeta.exe"), alpha = Touch(L"alpha.exe");
+    parvane = e2e::StartProgram(folder.File(L"Parvane.exe"),
+                                L"zeta.exe \"" + folder.File(L"alpha.exe") + L"\" ..\\mid", folder.File(L"docs"));
     HWND main = Wait(L"Register");
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(WaitForControlText(main, kCountEdit, L"3"));
@@ -196,6 +199,7 @@ TEST_F(RegistrarEndToEnd, FilesOnTheCommandLineAreAddedAsIfDropped) {
     ASSERT_TRUE(e2e::PressButton(main, IDOK));
     ASSERT_NO_FATAL_FAILURE(AnswerQuestionAndWaitForExit(IDNO));
     EXPECT_EQ(CrX(), alpha + "\r\n" + e2e::Cp932(folder.File(L"mid")) + "\r\n" + zeta + "\r\n");
+    EXPECT_FALSE(e2e::FileExists(folder.File(L"docs\\cr.x"))) << "a list in the folder it was started in";
 }
 
 // cr.x removed from outside while the window is open: the window's list is all
