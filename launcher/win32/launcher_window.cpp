@@ -299,12 +299,23 @@ void LauncherWindow::StartAway(ShellWorker::Job job, bool hideAfter) {
 }
 
 void LauncherWindow::RequestTrayMenu() {
-    // The click's right to take the foreground lasts only until the next input.
-    SetForegroundWindow(hwnd());
-    if (trayMenuRequested_ || trayMenuDue_) return;
+    // A box or menu of the launcher is open: that one comes forward instead.
+    if (InModalLoop()) {
+        BringOpenDialogForward(hwnd());
+        return;
+    }
+    if (trayMenuRequested_) return;
     trayMenuRequested_ = true;
     signIn_->Read();
     SetTimer(hwnd(), kTrayMenuTimer, kTrayMenuWaitMs, nullptr);
+}
+
+void LauncherWindow::OpenRequestedTrayMenu() {
+    if (!trayMenuRequested_) return;
+    trayMenuRequested_ = false;
+    KillTimer(hwnd(), kTrayMenuTimer);
+    // Something opened meanwhile (a summons): the request is dropped, never late.
+    if (!InModalLoop()) ShowTrayMenu();
 }
 
 void LauncherWindow::DoWhatWaitsForRest() {
@@ -314,10 +325,6 @@ void LauncherWindow::DoWhatWaitsForRest() {
         warnings.swap(warningsForRest_);
         for (const std::wstring& warning : warnings) ShowWarningBox(warning);
         return;  // the box's end comes back here
-    }
-    if (trayMenuDue_) {
-        trayMenuDue_ = false;
-        ShowTrayMenu();
     }
 }
 
@@ -435,20 +442,13 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         case kSignInState: {
             const std::wstring failure = signIn_->Take(lParam);
             if (!failure.empty()) warningsForRest_.push_back(failure);
-            if (trayMenuRequested_) {
-                trayMenuRequested_ = false;
-                trayMenuDue_ = true;
-                KillTimer(hwnd(), kTrayMenuTimer);
-            }
+            OpenRequestedTrayMenu();
             DoWhatWaitsForRest();
             return true;
         }
         case WM_TIMER:
             if (wParam != kTrayMenuTimer) return false;
-            KillTimer(hwnd(), kTrayMenuTimer);
-            trayMenuDue_ = trayMenuDue_ || trayMenuRequested_;
-            trayMenuRequested_ = false;
-            DoWhatWaitsForRest();
+            OpenRequestedTrayMenu();
             return true;
         case kAtRest: DoWhatWaitsForRest(); return true;
         case kRegistrationReadMessage:
@@ -466,12 +466,16 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
             // The letter menu is about to show: the keys the hook holds for it go
             // into it. A summons that went meanwhile gets no menu: it would be late.
-            // A menu without the keyboard (the program in front kept it) could
-            // not take them either: they go where they were going instead.
+            // A menu without the keyboard (the program in front kept it) stays
+            // for the mouse, but the keys go where they were going.
             if (letterMenuOpen_ && !menuShown_ && reinterpret_cast<HMENU>(wParam) == letterMenu_.get()) {
                 menuShown_ = true;
-                menuLate_ = (menuSummons_ != 0 && !HasTheKeyboard(hwnd())) || !hook_.MenuOpened(menuSummons_);
-                if (menuLate_) EndMenu();
+                if (menuSummons_ != 0 && !HasTheKeyboard(hwnd())) {
+                    hook_.MenuRefused(menuSummons_);
+                } else if (!hook_.MenuOpened(menuSummons_)) {
+                    menuLate_ = true;
+                    EndMenu();
+                }
             }
             return false;
         case kMenuIconsArrivedMessage: menuIcons_.TakeArrivedIcons(); return true;

@@ -85,10 +85,11 @@ private:
     // The tray menu opens once the sign-in state is read, or after a short
     // wait with that item greyed.
     void RequestTrayMenu();
+    void OpenRequestedTrayMenu();
     // Whether a menu, box or dialog of the launcher runs its loop now.
     bool InModalLoop() const { return openWindows_ > 0 || letterMenuOpen_ || trayMenuOpen_; }
-    // What waits for rest (a requested tray menu, warnings from work beside
-    // the window) is done when no loop of a menu, box or dialog runs.
+    // Warnings from work beside the window are shown when no loop of a menu,
+    // box or dialog runs.
     void DoWhatWaitsForRest();
     // While a box or dialog of the launcher is open, a command that would end
     // the launcher or open another window brings that one forward instead.
@@ -136,7 +137,6 @@ private:
     unsigned summonings_ = 0;   // counts the summonses, so that a late hide knows its moment has passed
     std::unique_ptr<SignInItem> signIn_;
     bool trayMenuRequested_ = false;  // waits for the sign-in state
-    bool trayMenuDue_ = false;        // waits for rest
     bool trayMenuOpen_ = false;
     std::vector<std::wstring> warningsForRest_;
     std::wstring startupWarning_;  // a 警告 of start-up, shown once the window runs (cp932 read, wide)

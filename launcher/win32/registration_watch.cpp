@@ -1,6 +1,7 @@
 #include "launcher/win32/registration_watch.h"
 
 #include <algorithm>
+#include <utility>
 #include <new>
 
 #include "common/win32/file_store_win32.h"
@@ -53,6 +54,8 @@ public:
     // Whether a change has come through since the last watch began: a watch
     // that ends at once again and again is not one to trust.
     bool Delivered() const { return delivered_; }
+    // Once after the watch has ended with an error.
+    bool TakeEnded() { return std::exchange(ended_, false); }
     HANDLE Event() const { return pending_ ? event_.get() : nullptr; }
 
     // Watches through `folder`, a handle opened for it; false when it cannot.
@@ -71,10 +74,13 @@ public:
         pending_ = false;
         DWORD size = 0;
         if (!GetOverlappedResult(folder_.get(), &overlapped_, &size, FALSE)) {
-            if (GetLastError() != ERROR_NOTIFY_ENUM_DIR) return true;  // the watch has ended: Watching() says so
+            if (GetLastError() != ERROR_NOTIFY_ENUM_DIR) {
+                ended_ = true;  // Watching() says so from now on
+                return true;
+            }
             size = 0;
         }
-        delivered_ = true;
+        if (size > 0) delivered_ = true;
         const bool changed = size == 0 || Named(size);
         Arm();
         return changed;
@@ -127,6 +133,7 @@ private:
     std::vector<DWORD> buffer_ = std::vector<DWORD>(256);  // aligned as the records need
     bool pending_ = false;
     bool delivered_ = false;
+    bool ended_ = false;
 };
 
 RegistrationWatch::RegistrationWatch(HWND window, std::wstring file, std::shared_ptr<ShellWorker> worker)
@@ -155,18 +162,22 @@ DWORD RegistrationWatch::Timeout() const {
     return at <= now ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(at - now, INFINITE - 1));
 }
 
-void RegistrationWatch::Poll() {
-    if (!follower_) return;
-    const bool watched = changes_->Watching();
-    if (changes_->Changed()) lookDue_ = true;
-    const ULONGLONG now = GetTickCount64();
-    if (watched && !changes_->Watching()) {
+bool RegistrationWatch::TakeChanges() {
+    const bool changed = changes_->Changed();
+    if (changes_->TakeEnded()) {
         // The watch has ended (a share gone, the folder replaced): opened again
         // after a while, longer each time while it never delivers.
         if (changes_->Delivered()) rewatchMs_ = kRewatchFirstMs;
-        rewatchAt_ = now + rewatchMs_;
+        rewatchAt_ = GetTickCount64() + rewatchMs_;
         rewatchMs_ = std::min(rewatchMs_ * 2, kRewatchMaxMs);
     }
+    return changed;
+}
+
+void RegistrationWatch::Poll() {
+    if (!follower_) return;
+    if (TakeChanges()) lookDue_ = true;
+    const ULONGLONG now = GetTickCount64();
     if (!changes_->Watching() && !rewatching_ && now >= rewatchAt_) StartRewatch();
     if (lookAt_ && now >= *lookAt_) lookDue_ = true;
     if (lookDue_ && !reading_) StartRead();
@@ -217,7 +228,7 @@ void RegistrationWatch::TakeFolder(HANDLE folder) {
 void RegistrationWatch::TakeRead(std::unique_ptr<ReadResult> read) {
     reading_ = false;
     if (!follower_ || !read) return;
-    const bool changedMeanwhile = changes_->Changed();
+    const bool changedMeanwhile = TakeChanges();
     // A change while it was read is looked at again, whatever this look decides.
     if (changedMeanwhile) lookDue_ = true;
     launcher::FollowStep step = follower_->Look(*read, changedMeanwhile, GetTickCount64());

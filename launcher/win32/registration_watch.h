@@ -59,6 +59,8 @@ public:
 
 private:
     class FileChanges;
+    // A change to cr.x since the last call; a watch that ended is opened again later.
+    bool TakeChanges();
     void StartRead();
     void StartRewatch();
 

@@ -192,9 +192,9 @@ void SignInItem::Toggle() {
     if (running_ || thisLauncher_.program.empty()) return;
     if (!Start(true)) {
         // No thread to be had: say so rather than nothing.
-        PostMessageW(window_, message_, 0,
-                     reinterpret_cast<LPARAM>(new (std::nothrow) SignInResult{
-                         SignInState{runs_, L"「Windows の起動時に実行」を変更できませんでした。(スレッドを作れません)"}}));
+        auto* result = new (std::nothrow)
+            SignInResult{SignInState{runs_, L"「Windows の起動時に実行」を変更できませんでした。(スレッドを作れません)"}};
+        if (result != nullptr && !PostMessageW(window_, message_, 0, reinterpret_cast<LPARAM>(result))) delete result;
     }
 }
 
