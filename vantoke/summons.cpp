@@ -93,7 +93,8 @@ bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQu
     goNow = false;
     const bool undecided = serial_ != 0 && where_ == Where::Undecided && holding_;
     // Once the outcome is decided, keys typed while the held ones go follow them.
-    const bool following = where_ != Where::Undecided && (heldCount_ > 0 || partCount_ > 0);
+    // Given up, nothing more is held: keys go to the system as typed.
+    const bool following = where_ != Where::Undecided && (heldCount_ > 0 || partCount_ > 0) && !gaveUp_;
     if (!undecided && !following) return false;
     if (IsWatchedKeyEvent(event, keys.key)) return false;  // the taps pass, as taps always do
     const std::size_t key = event.virtualKey & 0xFF;
@@ -114,6 +115,7 @@ bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQu
     for (unsigned bit = 0; sides != 0 && bit < kModifierKeyCount; ++bit) {
         if ((sides & (1u << bit)) != 0 && isKeyDown != nullptr && !isKeyDown(ModifierKeyAt(bit))) sides &= ~(1u << bit);
     }
+    if (heldCount_ >= kCapacity) return false;  // only ever by injected input beyond any keyboard
     held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, sides};
     heldDown_.set(key, !event.keyUp);
     if (undecided && heldCount_ >= kHoldLimit) goNow = Decide(Where::Front);
@@ -128,28 +130,37 @@ bool Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
         KeyEvent event = release;
         event.virtualKey = named;
         event.keyUp = true;
-        held_[(heldHead_ + heldCount_++) % kCapacity] = HeldKey{event, 0};
+        // The watchdog tells of it late: it goes after its press and the
+        // keys typed before it, ahead of those typed after it.
+        std::size_t at = partSending_ && partCount_ > 0 ? part_[partCount_ - 1].heldTaken : 0;
+        for (std::size_t i = at; i < heldCount_; ++i) {
+            const KeyEvent& held = held_[(heldHead_ + i) % kCapacity].event;
+            if ((held.virtualKey & 0xFF) == key && !held.keyUp) at = i + 1;
+        }
+        while (at < heldCount_ &&
+               static_cast<std::int32_t>(held_[(heldHead_ + at) % kCapacity].event.time - release.time) <= 0) {
+            ++at;
+        }
+        // With the sides of a neighbour, so that the watched key does not move for it.
+        const std::size_t neighbour = at > 0 ? at - 1 : at;
+        const unsigned sides = neighbour < heldCount_ ? held_[(heldHead_ + neighbour) % kCapacity].sides : 0;
+        for (std::size_t i = heldCount_; i > at; --i) {
+            held_[(heldHead_ + i) % kCapacity] = held_[(heldHead_ + i - 1) % kCapacity];
+        }
+        held_[(heldHead_ + at) % kCapacity] = HeldKey{event, sides};
+        ++heldCount_;
         heldDown_.reset(key);
         return ReadyToGo();
     }
     return false;
 }
 
-// Keys whose press waits in the ring with no release after it: their
-// release is held too. A key whose press has gone lets its release pass.
-void Summons::RecountHeldDown() noexcept {
-    heldDown_.reset();
-    for (std::size_t i = 0; i < heldCount_; ++i) {
-        const KeyEvent& event = held_[(heldHead_ + i) % kCapacity].event;
-        heldDown_.set(event.virtualKey & 0xFF, !event.keyUp);
-    }
-}
-
 // SendInput has refused too long: the presses still held are given up (into
 // whatever is in front by the time input is taken again they would be
 // typed blind), but the releases of keys already put down, and the watched
-// key's sides, still go, so that nothing stays down.
-void Summons::GiveUp() noexcept {
+// key's sides, still go, so that nothing stays down. Keys typed from now on
+// are not held.
+void Summons::GiveUp(std::uint32_t now) noexcept {
     std::bitset<256> pressDropped;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < heldCount_; ++i) {
@@ -164,8 +175,9 @@ void Summons::GiveUp() noexcept {
         }
     }
     heldCount_ = kept;
-    RecountHeldDown();
+    heldDown_.reset();
     gaveUp_ = true;
+    refusedSince_ = now;
 }
 
 bool Summons::Claim(unsigned serial) noexcept {
@@ -299,7 +311,18 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
     partSentAt_ = now;
     if (sent > partCount_) sent = partCount_;
     if (sent > 0) refusing_ = false;
-    if (sent == 0 && refusing_ && !gaveUp_ && now - refusedSince_ >= kRetryForMs) GiveUp();
+    if (sent == 0 && refusing_ && now - refusedSince_ >= kRetryForMs) {
+        if (!gaveUp_) {
+            GiveUp(now);
+        } else {
+            // The releases too were refused for long: the summons ends, and
+            // the next press and release of those keys puts them right.
+            heldCount_ = partCount_ = 0;
+            retrying_ = sidesKnown_ = false;
+            EndIfDone();
+            return false;
+        }
+    }
     if (sent < partCount_) {
         // What went is gone; the rest stays held, to be offered again.
         if (sent == 0 && !refusing_) {
@@ -318,7 +341,6 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
     const std::size_t taken = sent > 0 ? part_[sent - 1].heldTaken : 0;
     heldHead_ = (heldHead_ + taken) % kCapacity;
     heldCount_ -= taken;
-    if (taken > 0) RecountHeldDown();
     partCount_ = sent;
     if (partSeen_ >= partCount_) partCount_ = 0;  // under Wine all of it came by within SendInput
     EndIfDone();

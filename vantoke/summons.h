@@ -178,8 +178,7 @@ private:
     bool ReadyToGo() const noexcept {
         return where_ != Where::Undecided && partCount_ == 0 && !retrying_ && (heldCount_ > 0 || sidesKnown_);
     }
-    void RecountHeldDown() noexcept;
-    void GiveUp() noexcept;
+    void GiveUp(std::uint32_t now) noexcept;
     void EndIfDone() noexcept;
 
     unsigned action_ = 0;
@@ -209,7 +208,7 @@ private:
     bool retrying_ = false;  // SendInput refused: the rest goes at retryAt_
     std::uint32_t retryAt_ = 0;
     bool refusing_ = false;           // SendInput has refused every part since refusedSince_
-    bool gaveUp_ = false;             // ... so long that only releases are left to go
+    bool gaveUp_ = false;             // ... so long that only releases are left to go, nothing new held
     std::uint32_t refusedSince_ = 0;
     bool releasing_ = false;
 };

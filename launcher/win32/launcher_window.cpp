@@ -304,6 +304,9 @@ void LauncherWindow::RequestTrayMenu() {
         BringOpenDialogForward(hwnd());
         return;
     }
+    // The click's right to take the foreground lasts only until the next
+    // input; a tray menu without it would not close on a click elsewhere.
+    SetForegroundWindow(hwnd());
     if (trayMenuRequested_) return;
     trayMenuRequested_ = true;
     signIn_->Read();
@@ -466,16 +469,13 @@ bool LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             menuIcons_.Decorate(reinterpret_cast<HMENU>(wParam), hwnd());
             // The letter menu is about to show: the keys the hook holds for it go
             // into it. A summons that went meanwhile gets no menu: it would be late.
-            // A menu without the keyboard (the program in front kept it) stays
-            // for the mouse, but the keys go where they were going.
+            // A menu without the keyboard (the program in front kept it) closes
+            // too: neither Esc nor a click elsewhere would reach it, and the
+            // keys go where they were going.
             if (letterMenuOpen_ && !menuShown_ && reinterpret_cast<HMENU>(wParam) == letterMenu_.get()) {
                 menuShown_ = true;
-                if (menuSummons_ != 0 && !HasTheKeyboard(hwnd())) {
-                    hook_.MenuRefused(menuSummons_);
-                } else if (!hook_.MenuOpened(menuSummons_)) {
-                    menuLate_ = true;
-                    EndMenu();
-                }
+                menuLate_ = (menuSummons_ != 0 && !HasTheKeyboard(hwnd())) || !hook_.MenuOpened(menuSummons_);
+                if (menuLate_) EndMenu();
             }
             return false;
         case kMenuIconsArrivedMessage: menuIcons_.TakeArrivedIcons(); return true;

@@ -6,6 +6,8 @@
 #include <shellapi.h>
 
 #include "common/win32/shell.h"
+#include "common/win32/text.h"
+#include "registrar/registration_file.h"
 #include "registrar/win32/register_dialog.h"
 
 namespace registrar {
@@ -20,9 +22,13 @@ public:
         {
             RegisterDialog dialog;
             dialog.filesToAdd = FilesOnTheCommandLine();
-            // Explorer starts a program with files dropped onto its icon in the
-            // user's own folder: the list is the one beside Parvane.exe.
-            if (!dialog.filesToAdd.empty()) SetCurrentDirectoryW(win32::ModuleFolder().c_str());
+            // Explorer starts a program with files dropped onto its icon in a
+            // folder of its own choosing: unless a list is where it was
+            // started (a shortcut's working folder), the list is the one
+            // beside Parvane.exe.
+            if (!dialog.filesToAdd.empty() && !ListInCurrentFolder()) {
+                SetCurrentDirectoryW(win32::ModuleFolder().c_str());
+            }
             dialog.RunModal(nullptr);
         }
         if (SUCCEEDED(com)) CoUninitialize();
@@ -30,6 +36,12 @@ public:
     }
 
 private:
+    static bool ListInCurrentFolder() {
+        const std::wstring name = win32::WideFromCp932(kRegistrationFileName);
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+
     // The files given on the command line (Explorer's drop onto Parvane.exe,
     // its "送る" menu), a relative name taken from the current folder.
     static std::vector<std::wstring> FilesOnTheCommandLine() {

@@ -240,10 +240,10 @@ public:
             event.time = static_cast<std::uint32_t>(now_);
             physicalDown_.set(event.virtualKey & 0xFF, !event.keyUp);
             if (timed.unseen) {
-                // The system has it; the watchdog tells the hook of a release it missed.
+                // The system has it; the watchdog tells the hook of a release it missed, late.
                 systemKeysDown.set(event.virtualKey & 0xFF, !event.keyUp);
                 held.push_back(false);
-                if (event.keyUp && summons_.ReleasedUnseen(event)) HandOver();
+                if (event.keyUp) missed_.push_back({now_ + kWatchdogLateMs, event});
                 continue;
             }
             held.push_back(Feed(event));
@@ -311,7 +311,8 @@ private:
         systemKeysDown.set(event.virtualKey & 0xFF, !event.keyUp);
         if (!menuOpen_ || event.keyUp) return;
         const unsigned key = event.virtualKey;
-        const bool choice = key == 0x0D || ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) && ++typed_ == 3;
+        const bool letterOrDigit = (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9');
+        const bool choice = key == 0x0D || (letterOrDigit && ++typed_ == 3);
         if (choice || key == 0x1B) CloseMenu();
     }
 
@@ -323,13 +324,18 @@ private:
             const auto untilDue = summons_.UntilDue(static_cast<std::uint32_t>(now_));
             const int dueAt = untilDue ? now_ + static_cast<int>(*untilDue) : INT_MAX;
             const int answerAt = answers_.empty() ? INT_MAX : answers_.front().second;
-            const int next = std::min({injectedAt, dueAt, answerAt});
+            const int missedAt = missed_.empty() ? INT_MAX : missed_.front().first;
+            const int next = std::min({injectedAt, dueAt, answerAt, missedAt});
             if (next == INT_MAX || next > time) break;
             now_ = next;
             if (next == injectedAt) {
                 const vantoke::KeyEvent event = injected_.front().second;
                 injected_.pop_front();
                 Feed(event);
+            } else if (next == missedAt) {
+                const vantoke::KeyEvent release = missed_.front().second;
+                missed_.pop_front();
+                if (summons_.ReleasedUnseen(release)) HandOver();
             } else if (next == dueAt) {
                 if (summons_.Due(static_cast<std::uint32_t>(now_))) HandOver();
             } else {
@@ -403,6 +409,8 @@ private:
     vantoke::Summons summons_;
     std::deque<std::pair<unsigned, int>> answers_;             // serial, when the launcher turns to it
     std::deque<std::pair<int, vantoke::KeyEvent>> injected_;  // when it reaches the hook, the event
+    std::deque<std::pair<int, vantoke::KeyEvent>> missed_;    // when the watchdog tells of it, the release
+    static constexpr int kWatchdogLateMs = 100;
     std::bitset<256> physicalDown_;
     bool menuOpen_ = false;
     bool blockedOnce_ = false;

@@ -200,6 +200,18 @@ TEST_F(RegistrarEndToEnd, FilesOnTheCommandLineAreAddedAsIfDropped) {
     ASSERT_NO_FATAL_FAILURE(AnswerQuestionAndWaitForExit(IDNO));
     EXPECT_EQ(CrX(), alpha + "\r\n" + e2e::Cp932(folder.File(L"mid")) + "\r\n" + zeta + "\r\n");
     EXPECT_FALSE(e2e::FileExists(folder.File(L"docs\\cr.x"))) << "a list in the folder it was started in";
+
+    // A list where it is started (a shortcut's working folder) is the one it edits.
+    ASSERT_TRUE(e2e::WriteRegistrationFile(folder.File(L"docs"), {}));
+    const std::string written = CrX();
+    parvane = e2e::StartProgram(folder.File(L"Parvane.exe"), L"zeta.exe", folder.File(L"docs"));
+    main = Wait(L"Register");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForControlText(main, kCountEdit, L"1"));
+    ASSERT_TRUE(e2e::PressButton(main, IDOK));
+    ASSERT_NO_FATAL_FAILURE(AnswerQuestionAndWaitForExit(IDNO));
+    EXPECT_EQ(e2e::ReadFileBytes(folder.File(L"docs\\cr.x")).value_or("<no cr.x>"), zeta + "\r\n");
+    EXPECT_EQ(CrX(), written);
 }
 
 // cr.x removed from outside while the window is open: the window's list is all

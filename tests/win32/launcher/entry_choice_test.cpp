@@ -235,7 +235,9 @@ TEST_F(EntryChoice, TheTrayItemShowsAndTogglesTheSignInShortcutsToThisLauncher) 
         SendMessageW(window.hwnd(), WM_RBUTTONUP, 0, 0);  // the tray menu opens once the state is read
         FinishJobs();
         EXPECT_EQ(checked, c.checked) << row;
-        if (row == 0) EXPECT_EQ(GetFileAttributesW(window.shortcutFolder.c_str()), INVALID_FILE_ATTRIBUTES);
+        if (row == 0) {
+            EXPECT_EQ(GetFileAttributesW(window.shortcutFolder.c_str()), INVALID_FILE_ATTRIBUTES);
+        }
         SendMessageW(window.hwnd(), WM_COMMAND, ID_RUN_AT_SIGN_IN, 0);
         FinishJobs();
         EXPECT_EQ(shortcut.Starting(program).size(), c.after.empty() ? 0u : 1u) << row;
