@@ -175,7 +175,8 @@ bool HandleKeyEvent(HookState& state, const KBDLLHOOKSTRUCT& event) noexcept {
     DeliverNotices(state);
     // Outside a summons every key passes untouched.
     bool goNow = false;
-    const bool held = state.summons.InFlight() && state.summons.Hold(key, state.keyState, IsKeyDownNow, goNow);
+    const bool held = (state.summons.InFlight() || state.summons.OwesReleases()) &&
+                      state.summons.Hold(key, state.keyState, IsKeyDownNow, goNow);
     if (goNow) RequestHandOver();
     // Only this thread writes the count: a plain store is enough. Released,
     // so that whoever sees the count sees the event's work done.

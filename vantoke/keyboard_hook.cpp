@@ -219,11 +219,11 @@ void KeyboardHook::OnRawInput(HWND window, HRAWINPUT handle) noexcept {
     event.time = static_cast<std::uint32_t>(GetMessageTime());
     const DWORD now = GetTickCount();
     if (watchdog_.TakeMissedAtReinstall(event, now)) {
-        if (event.keyUp && state_.summons.ReleasedUnseen(event)) RequestHandOver();
         ArmTimer(state_);
         QueueMissedEvent(event, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                          IsKeyDownNow);
         DeliverNotices(state_);
+        if (TellSummonsOfMissed(event)) RequestHandOver();
         return;
     }
     switch (watchdog_.OnRawKey(event, state_.hookEvents.load(std::memory_order_relaxed), now)) {
@@ -254,13 +254,22 @@ void KeyboardHook::Reinstall(const WatchdogVerdict& verdict) noexcept {
     if (hook == nullptr) return;  // the next key that goes by unseen tries again
     watchdog_.HookInstalledAt(GetTickCount());
 
-    for (const KeyEvent& missed : verdict.missed) {
-        if (missed.keyUp && state_.summons.ReleasedUnseen(missed)) RequestHandOver();
-    }
+    // The taps among them first: a release owed meanwhile would count as a summons in flight.
     ArmTimer(state_);
     QueueMissedEvents(verdict, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                       GetTickCount(), IsKeyDownNow);
     DeliverNotices(state_);
+    bool handOver = false;
+    for (const KeyEvent& missed : verdict.missed) handOver = TellSummonsOfMissed(missed) || handOver;
+    if (handOver) RequestHandOver();
+}
+
+bool KeyboardHook::TellSummonsOfMissed(const KeyEvent& missed) noexcept {
+    if (!missed.keyUp) {
+        state_.summons.PressedUnseen(missed);
+        return false;
+    }
+    return state_.summons.ReleasedUnseen(missed, IsKeyDownNow);
 }
 
 }  // namespace vantoke

@@ -52,6 +52,8 @@ private:
     void OnRawInput(HWND window, HRAWINPUT input) noexcept;
     void OnCheckTimer(HWND window) noexcept;
     void Reinstall(const WatchdogVerdict& verdict) noexcept;
+    // A key event the hook missed, for the summons; true when keys are to go now.
+    bool TellSummonsOfMissed(const KeyEvent& missed) noexcept;
 
     HookState state_;
     HookWatchdog watchdog_;  // the hook thread's

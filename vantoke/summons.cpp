@@ -91,6 +91,25 @@ unsigned Summons::Begin(std::uint32_t tick, bool holding) noexcept {
 
 bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
     goNow = false;
+    if (Holds(event, keys, isKeyDown, goNow)) return true;
+    // The system has the key as typed from now on.
+    injectedDown_.reset(event.virtualKey & 0xFF);
+    return false;
+}
+
+bool Summons::Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
+    if (gaveUp_ && partCount_ == 0 && heldCount_ > 0) {
+        // Given up, only releases of keys put down are left: the user's own
+        // press or release of such a key puts it right, and its owed release
+        // would now come too late.
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < heldCount_; ++i) {
+            const HeldKey& key = held_[(heldHead_ + i) % kCapacity];
+            if ((key.event.virtualKey & 0xFF) != (event.virtualKey & 0xFF)) held_[(heldHead_ + kept++) % kCapacity] = key;
+        }
+        heldCount_ = kept;
+        EndIfDone();
+    }
     const bool undecided = serial_ != 0 && where_ == Where::Undecided && holding_;
     // Once the outcome is decided, keys typed while the held ones go follow them.
     // Given up, nothing more is held: keys go to the system as typed.
@@ -122,20 +141,39 @@ bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQu
     return true;
 }
 
-bool Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
+void Summons::PressedUnseen(const KeyEvent& press) noexcept {
+    injectedDown_.reset(press.virtualKey & 0xFF);
+    injectedDown_.reset(SpecificKey(press) & 0xFF);
+}
+
+bool Summons::ReleasedUnseen(const KeyEvent& release, KeyDownQuery isKeyDown) noexcept {
     // Raw input names Shift, Ctrl and Alt generically; the hook may have seen either name.
     for (const unsigned named : {release.virtualKey, SpecificKey(release)}) {
         const std::size_t key = named & 0xFF;
-        if (!heldDown_.test(key) || heldCount_ >= kCapacity) continue;
+        if ((!heldDown_.test(key) && !injectedDown_.test(key)) || heldCount_ >= kCapacity) continue;
+        // A press that went in after the system had its release (a summons
+        // refused at once): the release is owed on its own, the sides as they are.
+        const bool alone = !InFlight();
         KeyEvent event = release;
         event.virtualKey = named;
         event.keyUp = true;
         // The watchdog tells of it late: it goes after its press and the
         // keys typed before it, ahead of those typed after it.
         std::size_t at = partSending_ && partCount_ > 0 ? part_[partCount_ - 1].heldTaken : 0;
+        bool pressHeld = false;
         for (std::size_t i = at; i < heldCount_; ++i) {
             const KeyEvent& held = held_[(heldHead_ + i) % kCapacity].event;
-            if ((held.virtualKey & 0xFF) == key && !held.keyUp) at = i + 1;
+            if ((held.virtualKey & 0xFF) == key && !held.keyUp) {
+                at = i + 1;
+                pressHeld = true;
+            }
+        }
+        // Its press went in before the release: the system has the key up
+        // already (asked only when no part is on its way to the system).
+        if (!pressHeld && partCount_ == 0 && isKeyDown != nullptr && !isKeyDown(named)) {
+            heldDown_.reset(key);
+            injectedDown_.reset(key);
+            continue;
         }
         while (at < heldCount_ &&
                static_cast<std::int32_t>(held_[(heldHead_ + at) % kCapacity].event.time - release.time) <= 0) {
@@ -143,13 +181,19 @@ bool Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
         }
         // With the sides of a neighbour, so that the watched key does not move for it.
         const std::size_t neighbour = at > 0 ? at - 1 : at;
-        const unsigned sides = neighbour < heldCount_ ? held_[(heldHead_ + neighbour) % kCapacity].sides : 0;
+        HeldKey owed{event, 0, true};
+        if (neighbour < heldCount_) {
+            owed.sides = held_[(heldHead_ + neighbour) % kCapacity].sides;
+            owed.keepSides = held_[(heldHead_ + neighbour) % kCapacity].keepSides;
+        }
         for (std::size_t i = heldCount_; i > at; --i) {
             held_[(heldHead_ + i) % kCapacity] = held_[(heldHead_ + i - 1) % kCapacity];
         }
-        held_[(heldHead_ + at) % kCapacity] = HeldKey{event, sides};
+        held_[(heldHead_ + at) % kCapacity] = owed;
         ++heldCount_;
         heldDown_.reset(key);
+        injectedDown_.reset(key);
+        if (alone) where_ = Where::Front;
         return ReadyToGo();
     }
     return false;
@@ -228,12 +272,12 @@ bool Summons::Decide(Where where) noexcept {
 // The summons is over once its outcome is known, its keys have all gone and
 // no menu of its own is open.
 void Summons::EndIfDone() noexcept {
-    if (serial_ == 0 || where_ == Where::Undecided || heldCount_ > 0 || partCount_ > 0 || sidesKnown_) return;
+    if (where_ == Where::Undecided || heldCount_ > 0 || partCount_ > 0 || sidesKnown_) return;
     if (where_ == Where::Menu && menuOpen_) return;
     serial_ = 0;
     where_ = Where::Undecided;
     heldDown_.reset();
-    refusing_ = gaveUp_ = false;
+    refusing_ = gaveUp_ = retrying_ = false;
     record_.store(kNone, std::memory_order_release);
 }
 
@@ -288,8 +332,9 @@ std::size_t Summons::NextPart(unsigned sidesNow, KeyEvent* out, std::size_t capa
     };
     while (taken < heldCount_) {
         const HeldKey& key = held_[(heldHead_ + taken) % kCapacity];
-        if (written + ChangeCount(sides, key.sides, mask) + 1 + kModifierKeyCount > capacity) break;
-        change(key.sides);
+        const unsigned keySides = key.keepSides ? sides : key.sides;
+        if (written + ChangeCount(sides, keySides, mask) + 1 + kModifierKeyCount > capacity) break;
+        change(keySides);
         out[written] = Injected(key.event);
         part_[written] = PartEvent{out[written], ++taken, sides};
         ++written;
@@ -311,17 +356,11 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
     partSentAt_ = now;
     if (sent > partCount_) sent = partCount_;
     if (sent > 0) refusing_ = false;
-    if (sent == 0 && refusing_ && now - refusedSince_ >= kRetryForMs) {
-        if (!gaveUp_) {
-            GiveUp(now);
-        } else {
-            // The releases too were refused for long: the summons ends, and
-            // the next press and release of those keys puts them right.
-            heldCount_ = partCount_ = 0;
-            retrying_ = sidesKnown_ = false;
-            EndIfDone();
-            return false;
-        }
+    // Given up, the releases are offered until they go or the user's own
+    // keys put them right: dropped, a key would stay down.
+    if (sent == 0 && refusing_ && !gaveUp_ && now - refusedSince_ >= kRetryForMs) GiveUp(now);
+    for (std::size_t i = 0; i < sent; ++i) {
+        injectedDown_.set(part_[i].event.virtualKey & 0xFF, !part_[i].event.keyUp);
     }
     if (sent < partCount_) {
         // What went is gone; the rest stays held, to be offered again.
@@ -372,6 +411,7 @@ void Summons::Reset() noexcept {
     record_.store(kNone, std::memory_order_release);
     heldHead_ = heldCount_ = partCount_ = partSeen_ = 0;
     heldDown_.reset();
+    injectedDown_.reset();
     partSending_ = sidesKnown_ = retrying_ = refusing_ = gaveUp_ = releasing_ = false;
 }
 

@@ -46,9 +46,10 @@ public:
     static constexpr std::uint32_t kLimitMs = 3000;
     // How long a claimed summons may take to show its menu.
     static constexpr std::uint32_t kClaimedLimitMs = 10000;
-    // A part that SendInput refused is offered again after this long, for
-    // this long at most (a secure desktop, input blocked); then the keys are
-    // given up rather than typed into whatever is in front by then.
+    // A part that SendInput refused is offered again after this long. After
+    // kRetryForMs of refusals (a secure desktop, input blocked) the presses
+    // are given up rather than typed into whatever is in front by then; the
+    // releases of keys already put down are offered until they go.
     static constexpr std::uint32_t kRetryMs = 250;
     static constexpr std::uint32_t kRetryForMs = 5000;
     // A part whose events have not all come by within this long is not waited
@@ -88,9 +89,16 @@ public:
 
     // The release of a key went by the hook unseen (the system had removed
     // the hook; the watchdog found it): when its press is held, the release
-    // follows it, so that the key is not put down for good. True when keys
-    // are to go now.
-    bool ReleasedUnseen(const KeyEvent& release) noexcept;
+    // follows it; when the press went in after the summons (its release
+    // already past), the release goes on its own; so that the key is not put
+    // down for good; nothing when the system has the key up already.
+    // True when keys are to go now.
+    bool ReleasedUnseen(const KeyEvent& release, KeyDownQuery isKeyDown) noexcept;
+    // A press went by the hook unseen: the system has the key as typed.
+    void PressedUnseen(const KeyEvent& press) noexcept;
+
+    // Whether Hold is to see every key event, although no summons is in flight.
+    bool OwesReleases() const noexcept { return injectedDown_.any(); }
 
     // Whether a live key event is held back. `keys` is the hook's view of the
     // keys after the event; `isKeyDown` asks the system whether a key was
@@ -148,7 +156,8 @@ public:
     void Reset() noexcept;
 
     bool MenuOpen() const noexcept { return menuOpen_; }
-    bool GoingToFront() const noexcept { return where_ == Where::Front; }
+    // The keys of a summons go where they were going (not a release owed on its own).
+    bool GoingToFront() const noexcept { return where_ == Where::Front && serial_ != 0; }
     bool InFlight() const noexcept { return serial_ != 0 || heldCount_ > 0 || partCount_ > 0; }
     unsigned Action() const noexcept { return action_; }
     const taps::KeyPressTrigger& Trigger() const noexcept { return trigger_; }
@@ -161,7 +170,8 @@ private:
 
     struct HeldKey {
         KeyEvent event;
-        unsigned sides = 0;  // the watched key's sides, as modifier bits, when it was typed
+        unsigned sides = 0;      // the watched key's sides, as modifier bits, when it was typed
+        bool keepSides = false;  // goes with the sides as they are (a release owed after a summons)
     };
     struct PartEvent {
         KeyEvent event;
@@ -178,6 +188,7 @@ private:
     bool ReadyToGo() const noexcept {
         return where_ != Where::Undecided && partCount_ == 0 && !retrying_ && (heldCount_ > 0 || sidesKnown_);
     }
+    bool Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept;
     void GiveUp(std::uint32_t now) noexcept;
     void EndIfDone() noexcept;
 
@@ -197,6 +208,9 @@ private:
     std::size_t heldHead_ = 0;
     std::size_t heldCount_ = 0;
     std::bitset<256> heldDown_;  // keys whose press is held: their release is held too
+    // Keys this hook has put down with no release of theirs gone to the system
+    // since: a release the watchdog finds missed is owed for them, summons or not.
+    std::bitset<256> injectedDown_;
 
     std::array<PartEvent, kCapacity> part_{};  // the part on its way
     std::size_t partCount_ = 0;

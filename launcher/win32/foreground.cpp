@@ -66,8 +66,8 @@ bool TakeForeground(HWND window) {
     // Sharing the input state with the foreground thread makes this thread's
     // activation count as the foreground thread's own. Attached, activating
     // and focusing send to that thread and wait for it, so a hung program is
-    // never attached to: the menu then opens without the keyboard rather
-    // than not at all.
+    // never attached to: the launcher then stays answering, and a letter
+    // menu without the keyboard closes again.
     const bool attached = frontThread != 0 && frontThread != ownThread && AnswersPromptly(front) &&
                           AttachThreadInput(ownThread, frontThread, TRUE) != FALSE;
     BringWindowToTop(window);

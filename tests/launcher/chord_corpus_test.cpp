@@ -163,7 +163,7 @@ std::vector<Sequence> ParseCorpus(const std::string& text) {
                 std::string watched;
                 if (!(words >> watched >> sequence.countIndex >> sequence.speed >> sequence.expectedSummons) ||
                     (sequence.isBurst && !(words >> sequence.menu)) ||
-                    !std::regex_match(sequence.menu, std::regex("|(refused|blocked)?\\d+|never|stuck|open|vetoed"))) {
+                    !std::regex_match(sequence.menu, std::regex("|(refused|blocked|jammed)?\\d+|never|stuck|open|vetoed"))) {
                     Fail(word + " line needs WATCH COUNT SPEED SUMMONS, a burst's MENU too: " + line);
                 }
                 const std::size_t digits = std::min(sequence.menu.find_first_of("0123456789"), sequence.menu.size());
@@ -222,7 +222,8 @@ bool IsSystemKeyDown(unsigned virtualKey) noexcept { return systemKeysDown.test(
 class Launcher : public vantoke::Summons::Outlet {
 public:
     // `menu`: "" (it opens), refused, never, open, vetoed, blocked (it
-    // opens; SendInput refuses the first part) or stuck (no menu, and
+    // opens; SendInput refuses the first part), jammed (it opens; SendInput
+    // refuses the parts after the first for 12 s) or stuck (no menu, and
     // SendInput refuses every part), as a burst's MENU says.
     explicit Launcher(const Settings& settings, const std::string& menu = "") : settings_(settings), menu_(menu) {
         systemKeysDown.reset();
@@ -335,7 +336,7 @@ private:
             } else if (next == missedAt) {
                 const vantoke::KeyEvent release = missed_.front().second;
                 missed_.pop_front();
-                if (summons_.ReleasedUnseen(release)) HandOver();
+                if (summons_.ReleasedUnseen(release, IsSystemKeyDown)) HandOver();
             } else if (next == dueAt) {
                 if (summons_.Due(static_cast<std::uint32_t>(now_))) HandOver();
             } else {
@@ -372,8 +373,12 @@ private:
         vantoke::ForgetWatchedSidesTheSystemHasUp(keyState_, IsSystemKeyDown);
         const std::size_t count = summons_.NextPart(vantoke::WatchedModifierBits(keyState_), part.data(), part.size());
         if (count == 0) return;
-        const bool refused = (menu_.rfind("blocked", 0) == 0 && !blockedOnce_) || menu_ == "stuck";
+        // Jammed: every part after the first is refused for 12 s (a secure desktop).
+        if (menu_ == "jammed" && partsTaken_ > 0 && jamEnds_ == 0) jamEnds_ = now_ + 12000;
+        const bool refused =
+            (menu_.rfind("blocked", 0) == 0 && !blockedOnce_) || menu_ == "stuck" || now_ < jamEnds_;
         blockedOnce_ = blockedOnce_ || refused;
+        partsTaken_ += refused ? 0 : 1;
         // Refusals in a row after the first show as "!".
         Record(refused && lastToken_.back() == '!' ? "!" : "@" + std::to_string(now_) + (refused ? "!" : ""));
         const std::size_t sent = refused ? 0 : count;
@@ -414,6 +419,8 @@ private:
     std::bitset<256> physicalDown_;
     bool menuOpen_ = false;
     bool blockedOnce_ = false;
+    int partsTaken_ = 0;
+    int jamEnds_ = 0;
     int typed_ = 0;
     int now_ = 0;
     int decided_ = 0;
