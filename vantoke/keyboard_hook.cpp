@@ -219,11 +219,12 @@ void KeyboardHook::OnRawInput(HWND window, HRAWINPUT handle) noexcept {
     event.time = static_cast<std::uint32_t>(GetMessageTime());
     const DWORD now = GetTickCount();
     if (watchdog_.TakeMissedAtReinstall(event, now)) {
+        const bool handOver = TellSummonsOfMissed(event);
         ArmTimer(state_);
         QueueMissedEvent(event, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                          IsKeyDownNow);
         DeliverNotices(state_);
-        if (TellSummonsOfMissed(event)) RequestHandOver();
+        if (handOver) RequestHandOver();
         return;
     }
     switch (watchdog_.OnRawKey(event, state_.hookEvents.load(std::memory_order_relaxed), now)) {
@@ -254,13 +255,13 @@ void KeyboardHook::Reinstall(const WatchdogVerdict& verdict) noexcept {
     if (hook == nullptr) return;  // the next key that goes by unseen tries again
     watchdog_.HookInstalledAt(GetTickCount());
 
-    // The taps among them first: a release owed meanwhile would count as a summons in flight.
+    // All of them before any goes: a press after a release makes the owed release stale.
+    bool handOver = false;
+    for (const KeyEvent& missed : verdict.missed) handOver = TellSummonsOfMissed(missed) || handOver;
     ArmTimer(state_);
     QueueMissedEvents(verdict, state_.watchedKey.load(std::memory_order_relaxed), state_.keyState, state_.notices,
                       GetTickCount(), IsKeyDownNow);
     DeliverNotices(state_);
-    bool handOver = false;
-    for (const KeyEvent& missed : verdict.missed) handOver = TellSummonsOfMissed(missed) || handOver;
     if (handOver) RequestHandOver();
 }
 
@@ -269,7 +270,7 @@ bool KeyboardHook::TellSummonsOfMissed(const KeyEvent& missed) noexcept {
         state_.summons.PressedUnseen(missed);
         return false;
     }
-    return state_.summons.ReleasedUnseen(missed, IsKeyDownNow);
+    return state_.summons.ReleasedUnseen(missed);
 }
 
 }  // namespace vantoke

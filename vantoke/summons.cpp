@@ -2,6 +2,8 @@
 
 #include "vantoke/notices.h"
 
+#include <algorithm>
+
 namespace vantoke {
 namespace {
 
@@ -92,24 +94,34 @@ unsigned Summons::Begin(std::uint32_t tick, bool holding) noexcept {
 bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
     goNow = false;
     if (Holds(event, keys, isKeyDown, goNow)) return true;
-    // The system has the key as typed from now on.
-    injectedDown_.reset(event.virtualKey & 0xFF);
+    // The system has the key as typed from now on: a release of it still
+    // waiting would come too late, and lift the key if pressed again.
+    TypedByTheUser(event.virtualKey);
+    // Given up, keys typed again mean input is taken again: the releases go now.
+    if (gaveUp_ && retrying_) {
+        retrying_ = false;
+        goNow = ReadyToGo();
+    }
     return false;
 }
 
-bool Summons::Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
-    if (gaveUp_ && partCount_ == 0 && heldCount_ > 0) {
-        // Given up, only releases of keys put down are left: the user's own
-        // press or release of such a key puts it right, and its owed release
-        // would now come too late.
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < heldCount_; ++i) {
-            const HeldKey& key = held_[(heldHead_ + i) % kCapacity];
-            if ((key.event.virtualKey & 0xFF) != (event.virtualKey & 0xFF)) held_[(heldHead_ + kept++) % kCapacity] = key;
-        }
-        heldCount_ = kept;
-        EndIfDone();
+void Summons::TypedByTheUser(unsigned virtualKey) noexcept {
+    const std::size_t code = virtualKey & 0xFF;
+    injectedDown_.reset(code);
+    if (heldCount_ == 0) return;
+    // A live event of the key passes only when no press of it is held, so a
+    // release of it waiting (owed, or kept after giving up) is stale.
+    std::size_t kept = partCount_ > 0 ? part_[partCount_ - 1].heldTaken : 0;
+    const std::size_t count = heldCount_;
+    for (std::size_t i = kept; i < count; ++i) {
+        const HeldKey& key = held_[(heldHead_ + i) % kCapacity];
+        if (!key.event.keyUp || (key.event.virtualKey & 0xFF) != code) held_[(heldHead_ + kept++) % kCapacity] = key;
     }
+    heldCount_ = kept;
+    if (heldCount_ < count) EndIfDone();
+}
+
+bool Summons::Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
     const bool undecided = serial_ != 0 && where_ == Where::Undecided && holding_;
     // Once the outcome is decided, keys typed while the held ones go follow them.
     // Given up, nothing more is held: keys go to the system as typed.
@@ -142,11 +154,11 @@ bool Summons::Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQ
 }
 
 void Summons::PressedUnseen(const KeyEvent& press) noexcept {
-    injectedDown_.reset(press.virtualKey & 0xFF);
-    injectedDown_.reset(SpecificKey(press) & 0xFF);
+    TypedByTheUser(press.virtualKey);
+    TypedByTheUser(SpecificKey(press));
 }
 
-bool Summons::ReleasedUnseen(const KeyEvent& release, KeyDownQuery isKeyDown) noexcept {
+bool Summons::ReleasedUnseen(const KeyEvent& release) noexcept {
     // Raw input names Shift, Ctrl and Alt generically; the hook may have seen either name.
     for (const unsigned named : {release.virtualKey, SpecificKey(release)}) {
         const std::size_t key = named & 0xFF;
@@ -168,9 +180,9 @@ bool Summons::ReleasedUnseen(const KeyEvent& release, KeyDownQuery isKeyDown) no
                 pressHeld = true;
             }
         }
-        // Its press went in before the release: the system has the key up
-        // already (asked only when no part is on its way to the system).
-        if (!pressHeld && partCount_ == 0 && isKeyDown != nullptr && !isKeyDown(named)) {
+        // Its press went in before the release: the system has the key up already.
+        if (!pressHeld && partCount_ == 0 && injectedDown_.test(key) &&
+            static_cast<std::int32_t>(release.time - injectedAt_[key]) > 0) {
             heldDown_.reset(key);
             injectedDown_.reset(key);
             continue;
@@ -360,7 +372,9 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
     // keys put them right: dropped, a key would stay down.
     if (sent == 0 && refusing_ && !gaveUp_ && now - refusedSince_ >= kRetryForMs) GiveUp(now);
     for (std::size_t i = 0; i < sent; ++i) {
-        injectedDown_.set(part_[i].event.virtualKey & 0xFF, !part_[i].event.keyUp);
+        const std::size_t code = part_[i].event.virtualKey & 0xFF;
+        injectedDown_.set(code, !part_[i].event.keyUp);
+        injectedAt_[code] = now;
     }
     if (sent < partCount_) {
         // What went is gone; the rest stays held, to be offered again.
@@ -369,7 +383,10 @@ bool Summons::PartSent(std::size_t sent, std::uint32_t now) noexcept {
             refusedSince_ = now;
         }
         retrying_ = true;
-        retryAt_ = now + kRetryMs;
+        // Given up, input may stay away for hours (a locked session): the
+        // releases are offered less often, and at once when keys come again.
+        const std::uint32_t refusedFor = now - refusedSince_;
+        retryAt_ = now + (gaveUp_ ? std::clamp(refusedFor / 4, kRetryMs, kRetryAfterGivingUpMs) : kRetryMs);
         if (sent > 0) {
             sidesKnown_ = true;
             systemSides_ = part_[sent - 1].sidesAfter;

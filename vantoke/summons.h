@@ -52,6 +52,7 @@ public:
     // releases of keys already put down are offered until they go.
     static constexpr std::uint32_t kRetryMs = 250;
     static constexpr std::uint32_t kRetryForMs = 5000;
+    static constexpr std::uint32_t kRetryAfterGivingUpMs = 8000;  // the longest wait between offers then
     // A part whose events have not all come by within this long is not waited
     // for again (another hook swallowed some).
     static constexpr std::uint32_t kPartTimeoutMs = 1000;
@@ -91,9 +92,9 @@ public:
     // the hook; the watchdog found it): when its press is held, the release
     // follows it; when the press went in after the summons (its release
     // already past), the release goes on its own; so that the key is not put
-    // down for good; nothing when the system has the key up already.
+    // down for good; nothing when its press went in before the release.
     // True when keys are to go now.
-    bool ReleasedUnseen(const KeyEvent& release, KeyDownQuery isKeyDown) noexcept;
+    bool ReleasedUnseen(const KeyEvent& release) noexcept;
     // A press went by the hook unseen: the system has the key as typed.
     void PressedUnseen(const KeyEvent& press) noexcept;
 
@@ -190,6 +191,7 @@ private:
     }
     bool Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept;
     void GiveUp(std::uint32_t now) noexcept;
+    void TypedByTheUser(unsigned virtualKey) noexcept;
     void EndIfDone() noexcept;
 
     unsigned action_ = 0;
@@ -211,6 +213,7 @@ private:
     // Keys this hook has put down with no release of theirs gone to the system
     // since: a release the watchdog finds missed is owed for them, summons or not.
     std::bitset<256> injectedDown_;
+    std::array<std::uint32_t, 256> injectedAt_{};  // when each key was last put down or up
 
     std::array<PartEvent, kCapacity> part_{};  // the part on its way
     std::size_t partCount_ = 0;

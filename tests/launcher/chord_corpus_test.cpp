@@ -336,7 +336,7 @@ private:
             } else if (next == missedAt) {
                 const vantoke::KeyEvent release = missed_.front().second;
                 missed_.pop_front();
-                if (summons_.ReleasedUnseen(release, IsSystemKeyDown)) HandOver();
+                if (summons_.ReleasedUnseen(release)) HandOver();
             } else if (next == dueAt) {
                 if (summons_.Due(static_cast<std::uint32_t>(now_))) HandOver();
             } else {
