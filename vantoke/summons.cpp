@@ -96,7 +96,7 @@ bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQu
     if (Holds(event, keys, isKeyDown, goNow)) return true;
     // The system has the key as typed from now on: a release of it still
     // waiting would come too late, and lift the key if pressed again.
-    TypedByTheUser(event.virtualKey);
+    TypedByTheUser(event.virtualKey, event.keyUp);
     // Given up, keys typed again mean input is taken again: the releases go now.
     if (gaveUp_ && retrying_) {
         retrying_ = false;
@@ -105,19 +105,28 @@ bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQu
     return false;
 }
 
-void Summons::TypedByTheUser(unsigned virtualKey) noexcept {
+void Summons::TypedByTheUser(unsigned virtualKey, bool keyUp) noexcept {
     const std::size_t code = virtualKey & 0xFF;
     injectedDown_.reset(code);
     if (heldCount_ == 0) return;
-    // A live event of the key passes only when no press of it is held, so a
-    // release of it waiting (owed, or kept after giving up) is stale.
-    std::size_t kept = partCount_ > 0 ? part_[partCount_ - 1].heldTaken : 0;
+    // The system has the key as the user typed it. After a press every
+    // release of it waiting is stale (it would lift the key), and the press's
+    // own release is to follow a press of it still held. After a release,
+    // one waiting without its press before it (owed, or kept after giving up)
+    // is stale; one that follows a held press still goes.
+    // Held keys of a part stay in the ring only while SendInput takes it.
+    std::size_t kept = partSending_ && partCount_ > 0 ? part_[partCount_ - 1].heldTaken : 0;
     const std::size_t count = heldCount_;
+    bool pressHeld = false;
     for (std::size_t i = kept; i < count; ++i) {
         const HeldKey& key = held_[(heldHead_ + i) % kCapacity];
-        if (!key.event.keyUp || (key.event.virtualKey & 0xFF) != code) held_[(heldHead_ + kept++) % kCapacity] = key;
+        const bool ofThisKey = (key.event.virtualKey & 0xFF) == code;
+        if (ofThisKey && key.event.keyUp && (!keyUp || !pressHeld)) continue;
+        if (ofThisKey) pressHeld = !key.event.keyUp;
+        held_[(heldHead_ + kept++) % kCapacity] = key;
     }
     heldCount_ = kept;
+    if (!keyUp && pressHeld) heldDown_.set(code);
     if (heldCount_ < count) EndIfDone();
 }
 
@@ -154,8 +163,8 @@ bool Summons::Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQ
 }
 
 void Summons::PressedUnseen(const KeyEvent& press) noexcept {
-    TypedByTheUser(press.virtualKey);
-    TypedByTheUser(SpecificKey(press));
+    TypedByTheUser(press.virtualKey, false);
+    TypedByTheUser(SpecificKey(press), false);
 }
 
 bool Summons::ReleasedUnseen(const KeyEvent& release) noexcept {

@@ -191,7 +191,7 @@ private:
     }
     bool Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept;
     void GiveUp(std::uint32_t now) noexcept;
-    void TypedByTheUser(unsigned virtualKey) noexcept;
+    void TypedByTheUser(unsigned virtualKey, bool keyUp) noexcept;
     void EndIfDone() noexcept;
 
     unsigned action_ = 0;

@@ -244,7 +244,7 @@ public:
                 // The system has it; the watchdog tells the hook of a release it missed, late.
                 systemKeysDown.set(event.virtualKey & 0xFF, !event.keyUp);
                 held.push_back(false);
-                if (event.keyUp) missed_.push_back({now_ + kWatchdogLateMs, event});
+                missed_.push_back({now_ + kWatchdogLateMs, event});
                 continue;
             }
             held.push_back(Feed(event));
@@ -334,9 +334,13 @@ private:
                 injected_.pop_front();
                 Feed(event);
             } else if (next == missedAt) {
-                const vantoke::KeyEvent release = missed_.front().second;
+                const vantoke::KeyEvent missed = missed_.front().second;
                 missed_.pop_front();
-                if (summons_.ReleasedUnseen(release)) HandOver();
+                if (!missed.keyUp) {
+                    summons_.PressedUnseen(missed);
+                } else if (summons_.ReleasedUnseen(missed)) {
+                    HandOver();
+                }
             } else if (next == dueAt) {
                 if (summons_.Due(static_cast<std::uint32_t>(now_))) HandOver();
             } else {
@@ -414,7 +418,7 @@ private:
     vantoke::Summons summons_;
     std::deque<std::pair<unsigned, int>> answers_;             // serial, when the launcher turns to it
     std::deque<std::pair<int, vantoke::KeyEvent>> injected_;  // when it reaches the hook, the event
-    std::deque<std::pair<int, vantoke::KeyEvent>> missed_;    // when the watchdog tells of it, the release
+    std::deque<std::pair<int, vantoke::KeyEvent>> missed_;    // when the watchdog tells of it, the event
     static constexpr int kWatchdogLateMs = 100;
     std::bitset<256> physicalDown_;
     bool menuOpen_ = false;
