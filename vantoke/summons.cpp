@@ -93,6 +93,7 @@ unsigned Summons::Begin(std::uint32_t tick, bool holding) noexcept {
 
 bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
     goNow = false;
+    typedAt_[event.virtualKey & 0xFF] = event.time;
     if (Holds(event, keys, isKeyDown, goNow)) return true;
     // The system has the key as typed from now on: a release of it still
     // waiting would come too late, and lift the key if pressed again.
@@ -163,8 +164,10 @@ bool Summons::Holds(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQ
 }
 
 void Summons::PressedUnseen(const KeyEvent& press) noexcept {
-    TypedByTheUser(press.virtualKey, false);
-    TypedByTheUser(SpecificKey(press), false);
+    // Told late: a live event of the key since has set things right already.
+    for (const unsigned named : {press.virtualKey, SpecificKey(press)}) {
+        if (static_cast<std::int32_t>(typedAt_[named & 0xFF] - press.time) <= 0) TypedByTheUser(named, false);
+    }
 }
 
 bool Summons::ReleasedUnseen(const KeyEvent& release) noexcept {

@@ -214,6 +214,7 @@ private:
     // since: a release the watchdog finds missed is owed for them, summons or not.
     std::bitset<256> injectedDown_;
     std::array<std::uint32_t, 256> injectedAt_{};  // when each key was last put down or up
+    std::array<std::uint32_t, 256> typedAt_{};     // the time of each key's last event the hook saw typed
 
     std::array<PartEvent, kCapacity> part_{};  // the part on its way
     std::size_t partCount_ = 0;
