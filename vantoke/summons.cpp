@@ -93,8 +93,13 @@ unsigned Summons::Begin(std::uint32_t tick, bool holding) noexcept {
 
 bool Summons::Hold(const KeyEvent& event, const WatchedKeyState& keys, KeyDownQuery isKeyDown, bool& goNow) noexcept {
     goNow = false;
+    if (Holds(event, keys, isKeyDown, goNow)) {
+        // A held release stands too; a held press (an auto-repeat) leaves a
+        // missed release and press before it to be told.
+        if (event.keyUp) typedAt_[event.virtualKey & 0xFF] = event.time;
+        return true;
+    }
     typedAt_[event.virtualKey & 0xFF] = event.time;
-    if (Holds(event, keys, isKeyDown, goNow)) return true;
     // The system has the key as typed from now on: a release of it still
     // waiting would come too late, and lift the key if pressed again.
     TypedByTheUser(event.virtualKey, event.keyUp);
